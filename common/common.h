@@ -1,0 +1,130 @@
+// Support code compiled into every program of the suite: settings, language texts, message boxes.
+#pragma once
+
+#include <windows.h>
+#include <cstdio>
+#include <string>
+
+#define TOLVA_KEY L"Software\\Ondrel\\Tolva"
+
+// The suite's own last-error codes.
+enum : DWORD {
+    ERR_NOMEM = 16001,
+    ERR_WRITE_VALUE = 16002,
+    ERR_PROTECT_CMD = 16003,
+    ERR_NO_INSTALLDIR = 16004,
+    ERR_NO_LANGFILE = 16005,
+};
+
+// Shared text ids.
+enum : int {
+    IDS_NO_INSTALLDIR = 0xA02,
+    IDS_ERROR_CAPTION = 0xA05,
+    IDS_ERROR_CODE = 0xA06,
+    IDS_NO_HELP = 0xA08,
+    IDS_BTN_OK = 0xA20,
+    IDS_BTN_CANCEL = 0xA21,
+    IDS_BTN_YES = 0xA22,
+    IDS_BTN_NO = 0xA23,
+};
+
+struct StringList {
+    wchar_t* string;
+    StringList* next;
+};
+
+constexpr int NUM_LANGUAGES = 7;
+extern const wchar_t* const LANGUAGES[NUM_LANGUAGES];
+extern const wchar_t* const LANGUAGE_FILES[NUM_LANGUAGES];
+extern const int LANGUAGE_MAP[NUM_LANGUAGES];
+
+// Month lengths indexed by month number; February is always 28.
+extern const WORD DAYS[13];
+
+// Settings (never cached). Returned texts and records are malloc'ed and belong to the caller.
+wchar_t* getRegSZValue(HKEY key, const wchar_t* name);
+wchar_t* getStringSetting(const wchar_t* name);
+SYSTEMTIME* getLastUpdate();
+int getAutoUpdate();
+int isDisplayDueDate();
+int getLanguage();
+int getLangIndex(int code);
+int getLangCode(int index);
+
+// Environment.
+BOOL isAdmin();
+BOOL tokenGroupsHoldAdmin(const TOKEN_GROUPS* groups);
+int getOSVersion();
+int osVersionCode(DWORD major, DWORD minor, BYTE productType);
+BOOL isAlreadyRunning(const wchar_t* mutexName);
+wchar_t* stralloc(size_t count);
+wchar_t* wcsdupHeap(const wchar_t* s);
+wchar_t* expand(const wchar_t* text);
+
+StringList* addString(StringList* list, const wchar_t* text);
+void freeStringList(StringList* list);
+
+// Language texts.
+extern int current_mask;
+void init(int block);
+wchar_t* getString(int id);
+wchar_t* makeLangError();
+bool getLine(FILE* file, std::wstring& line);
+bool findLangEntry(FILE* file, int id, std::wstring& text);
+wchar_t* escape(const wchar_t* text);
+wchar_t* unescape(const wchar_t* text, size_t* length = nullptr);
+
+// Message boxes and help.
+int msgBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
+LRESULT CALLBACK MsgBoxProc(int code, WPARAM wParam, LPARAM lParam);
+void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode);
+void openHelp();
+
+// Small holders so every path closes what it opened.
+struct RegKey {
+    HKEY h = nullptr;
+    RegKey() = default;
+    explicit RegKey(HKEY k) : h(k) {}
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    RegKey(RegKey&& other) noexcept : h(other.release()) {}
+    ~RegKey() { reset(); }
+    void reset(HKEY k = nullptr) {
+        if (h && h != (HKEY)INVALID_HANDLE_VALUE) RegCloseKey(h);
+        h = k;
+    }
+    HKEY release() { HKEY k = h; h = nullptr; return k; }
+    operator HKEY() const { return h; }
+    explicit operator bool() const { return h != nullptr; }
+    HKEY* out() { reset(); return &h; }
+};
+
+struct Handle {
+    HANDLE h = nullptr;
+    Handle() = default;
+    explicit Handle(HANDLE x) : h(x) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+    operator HANDLE() const { return h; }
+};
+
+struct File {
+    FILE* f = nullptr;
+    explicit File(FILE* x) : f(x) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() { if (f) fclose(f); }
+    operator FILE*() const { return f; }
+};
+
+// A malloc'ed text from the suite's functions, freed when it goes out of scope.
+struct HeapText {
+    wchar_t* p = nullptr;
+    explicit HeapText(wchar_t* x) : p(x) {}
+    HeapText(const HeapText&) = delete;
+    HeapText& operator=(const HeapText&) = delete;
+    ~HeapText() { free(p); }
+    operator const wchar_t*() const { return p; }
+    wchar_t* get() const { return p; }
+};

@@ -1,0 +1,93 @@
+#include "fixture.h"
+
+#include "common.h"
+
+#include <stdexcept>
+
+std::wstring exeFolder() {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s(path, n);
+    return s.substr(0, s.find_last_of(L'\\'));
+}
+
+void installAt(const std::wstring& folder) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, TOLVA_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        throw std::runtime_error("cannot create the machine-wide key");
+    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * 2));
+    RegCloseKey(key);
+}
+
+void removeMachineSettings() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, TOLVA_KEY); RegDeleteKeyW(HKEY_LOCAL_MACHINE, TOLVA_KEY); }
+
+void removeUserSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, TOLVA_KEY); RegDeleteKeyW(HKEY_CURRENT_USER, TOLVA_KEY); }
+
+void setUserDword(const wchar_t* name, DWORD value) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, TOLVA_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        throw std::runtime_error("cannot create the per-user key");
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+std::wstring makeTempFolder(const wchar_t* tag) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static int serial = 0;
+    for (;;) {
+        std::wstring path = std::wstring(temp) + L"tolva-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(++serial);
+        if (CreateDirectoryW(path.c_str(), nullptr)) return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create a temp folder");
+    }
+}
+
+void writeFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot write a file");
+    DWORD written;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+std::string utf16(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+std::wstring runCapture(const std::wstring& commandLine, DWORD* exitCode) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    CreatePipe(&readEnd, &writeEnd, &sa, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = commandLine;
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(readEnd);
+        CloseHandle(writeEnd);
+        throw std::runtime_error("cannot start a child process");
+    }
+    CloseHandle(writeEnd);
+    std::string out;
+    char buf[4096];
+    DWORD got;
+    while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+    CloseHandle(readEnd);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    if (exitCode) *exitCode = code;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    int n = MultiByteToWideChar(CP_OEMCP, 0, out.data(), static_cast<int>(out.size()), nullptr, 0);
+    std::wstring wide(n, L'\0');
+    MultiByteToWideChar(CP_OEMCP, 0, out.data(), static_cast<int>(out.size()), wide.data(), n);
+    return wide;
+}

@@ -1,0 +1,24 @@
+// Helpers shared by the tests: the installation folder, the suite's registry keys, files and child processes.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+// Folder of the running test program; the build puts the suite's programs and lang\ there too.
+std::wstring exeFolder();
+
+// Machine-wide settings: InstallDir pointing at `folder` (the build's bin folder by default).
+void installAt(const std::wstring& folder = exeFolder());
+void removeMachineSettings();
+// Per-user settings and the whole reminder tree, as before a first run.
+void removeUserSettings();
+void setUserDword(const wchar_t* name, DWORD value);
+
+// A new empty folder under %TEMP%.
+std::wstring makeTempFolder(const wchar_t* tag);
+void writeFile(const std::wstring& path, const std::string& bytes);
+// UTF-16LE bytes of a text, without a byte-order mark.
+std::string utf16(const std::wstring& text);
+
+// Runs a command line, waits, returns its standard output (decoded from the OEM code page).
+std::wstring runCapture(const std::wstring& commandLine, DWORD* exitCode = nullptr);

@@ -1,0 +1,41 @@
+// Answers the modal windows (message boxes, dialogs) that code under test opens, so no person is needed.
+#pragma once
+
+#include <windows.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ModalButton {
+    int id;
+    std::wstring caption;
+};
+
+struct ModalWindow {
+    bool found = false;
+    std::wstring caption;             // the window's title
+    std::wstring text;                // the static texts, joined by "\n" (a message box has one)
+    std::vector<ModalButton> buttons; // in child-window order
+    bool pressed = false;             // the chosen button existed and was pressed
+
+    const ModalButton* button(int id) const;
+};
+
+// Watches thread `threadId` for the first visible dialog-class window it shows, records its texts,
+// then presses button `pressId` (or closes the window if it has no such button).
+// Start it before the call that opens the window; result() waits for the watcher.
+struct ModalAnswer {
+    ModalAnswer(DWORD threadId, int pressId, DWORD timeoutMs = 15000);
+    ~ModalAnswer();
+    ModalAnswer(const ModalAnswer&) = delete;
+    ModalAnswer& operator=(const ModalAnswer&) = delete;
+    const ModalWindow& result();
+
+  private:
+    ModalWindow window_;
+    std::thread watcher_;
+};
+
+
+// The texts of a window's children, for checking dialogs field by field.
+ModalWindow readWindow(HWND hwnd);
