@@ -23,6 +23,12 @@ start() {
     fi
     if [ ! -f "$prefix/system.reg" ]; then
         wineboot -i </dev/null >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log"; exit 1; }
+        # One virtual desktop for every window: no X window manager is needed, windows show at
+        # once (a bare X server makes each new top-level window wait on it), and the
+        # notification area has a taskbar to live in.
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x800 /f </dev/null >/dev/null 2>&1
+        wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
     fi
     # Daemons must not hold the caller's output open, or the test runner waits for them forever.
     wineserver -p </dev/null >/dev/null 2>&1
