@@ -149,6 +149,10 @@ int osVersionCode(DWORD major, DWORD minor, BYTE productType) {
     if (major == 5 && minor == 1) return 2;
     if (major == 6 && minor == 0 && workstation) return 3;
     if (major == 6 && minor == 1 && workstation) return 4;
+    // Without these every Windows in use today would be "unsupported" and the built-in actions
+    // would do nothing. The program's manifest must declare these systems, or Windows reports 6.2.
+    if (major == 6 && (minor == 2 || minor == 3) && workstation) return OS_WIN8;
+    if (major == 10 && minor == 0 && workstation) return OS_WIN10;
     return 0;
 }
 

@@ -54,6 +54,9 @@ int getLangCode(int index);
 // Environment.
 BOOL isAdmin();
 BOOL tokenGroupsHoldAdmin(const TOKEN_GROUPS* groups);
+// Windows version codes: 0 unsupported, 1 Windows 2000, 2 XP, 3 Vista, 4 Windows 7 (workstations
+// from Vista on), then our own additions for the systems in use today.
+enum : int { OS_UNSUPPORTED = 0, OS_WIN2000, OS_WINXP, OS_VISTA, OS_WIN7, OS_WIN8, OS_WIN10 };
 int getOSVersion();
 int osVersionCode(DWORD major, DWORD minor, BYTE productType);
 BOOL isAlreadyRunning(const wchar_t* mutexName);

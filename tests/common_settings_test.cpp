@@ -108,7 +108,9 @@ TEST(Environment, WindowsVersionCodes) {
         {5, 0, VER_NT_WORKSTATION, 1}, {5, 0, VER_NT_SERVER, 1},      {5, 1, VER_NT_WORKSTATION, 2},
         {5, 2, VER_NT_WORKSTATION, 0}, {5, 2, VER_NT_SERVER, 0},      {6, 0, VER_NT_WORKSTATION, 3},
         {6, 0, VER_NT_SERVER, 0},      {6, 1, VER_NT_WORKSTATION, 4}, {6, 1, VER_NT_DOMAIN_CONTROLLER, 0},
-        {6, 2, VER_NT_WORKSTATION, 0}, {10, 0, VER_NT_WORKSTATION, 0}, {4, 0, VER_NT_WORKSTATION, 0},
+        {6, 2, VER_NT_WORKSTATION, 5}, {6, 3, VER_NT_WORKSTATION, 5},   {6, 2, VER_NT_SERVER, 0},
+        {10, 0, VER_NT_WORKSTATION, 6}, {10, 0, VER_NT_SERVER, 0},     {6, 4, VER_NT_WORKSTATION, 0},
+        {11, 0, VER_NT_WORKSTATION, 0}, {4, 0, VER_NT_WORKSTATION, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.code, osVersionCode(c.major, c.minor, c.type)) << c.major << "." << c.minor << " " << int(c.type);
