@@ -87,6 +87,11 @@ BOOL deleteAllReminders();
 int renameReminder(BOOL custom, const wchar_t* group, const wchar_t* oldName, const wchar_t* newName);
 BOOL moveReminder(Reminder* rem, const wchar_t* oldgroup, const wchar_t* newgroup);
 
+// Built-in reminders: rebuild the three built-in groups (asking the user), or rewrite their texts in
+// the current language.
+BOOL restoreDefaultReminders();
+BOOL translateReminders();
+
 // Validation of typed names; a refused name is explained to the user in an error box.
 int isReminderNameValid(const wchar_t* prop);
 int isGroupNameValid(const wchar_t* prop);

@@ -7,7 +7,7 @@ status=0
 expected="addReminder cloneReminder createGroup createReminder deleteAllReminders deleteGroup deleteReminder
 findBuiltinGroupName findReminder freeReminder freeReminderList getGroups getReminders incrementReminder
 isGroupNameValid isRemDue isReminderNameValid moveReminder openRemindersKey removeReminder renameReminder
-saveReminder"
+restoreDefaultReminders saveReminder translateReminders"
 exports=$("$objdump" -p "$bin/reminders.dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
     grep -E '^\s*\[ *[0-9]+\] ' | awk '{print $NF}' | sort)
 want=$(echo $expected | tr ' ' '\n' | sort)

@@ -58,29 +58,66 @@ ModalWindow readWindow(HWND hwnd) {
     return w;
 }
 
+namespace {
+
+// Waits for a dialog of the thread other than `previous`, reads it, acts, presses. Returns its handle.
+HWND answerOne(DWORD threadId, const ModalStep& step, HWND previous, DWORD start, DWORD timeoutMs,
+               ModalWindow& window) {
+    while (GetTickCount() - start < timeoutMs) {
+        Search s;
+        EnumThreadWindows(threadId, findDialog, reinterpret_cast<LPARAM>(&s));
+        if (s.found && (s.found != previous || !IsWindow(previous))) {
+            // Let the window finish its activation (captions are set when it first activates).
+            Sleep(150);
+            window = readWindow(s.found);
+            if (step.before) step.before(s.found);
+            HWND button = GetDlgItem(s.found, step.press);
+            if (button && window.button(step.press)) {
+                window.pressed = true;
+                PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(step.press, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(button));
+            } else if (step.press == IDCANCEL) {
+                PostMessageW(s.found, WM_COMMAND, IDCANCEL, 0); // what Escape sends
+            } else {
+                PostMessageW(s.found, WM_CLOSE, 0, 0);
+            }
+            // The next window may only be looked for once this one has gone.
+            while (IsWindow(s.found) && GetTickCount() - start < timeoutMs) Sleep(10);
+            return s.found;
+        }
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+} // namespace
+
 ModalAnswer::ModalAnswer(DWORD threadId, int pressId, DWORD timeoutMs) {
     watcher_ = std::thread([this, threadId, pressId, timeoutMs] {
+        answerOne(threadId, ModalStep{pressId}, nullptr, GetTickCount(), timeoutMs, window_);
+    });
+}
+
+ModalScript::ModalScript(DWORD threadId, std::vector<ModalStep> steps, DWORD timeoutMs) {
+    watcher_ = std::thread([this, threadId, steps = std::move(steps), timeoutMs] {
+        HWND previous = nullptr;
         DWORD start = GetTickCount();
-        while (GetTickCount() - start < timeoutMs) {
-            Search s;
-            EnumThreadWindows(threadId, findDialog, reinterpret_cast<LPARAM>(&s));
-            if (s.found) {
-                // Let the window finish its activation (captions are set when it first activates).
-                Sleep(150);
-                window_ = readWindow(s.found);
-                HWND button = GetDlgItem(s.found, pressId);
-                if (button && window_.button(pressId)) {
-                    window_.pressed = true;
-                    PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(button));
-                } else {
-                    PostMessageW(s.found, WM_CLOSE, 0, 0);
-                }
-                return;
-            }
-            Sleep(20);
+        for (const auto& step : steps) {
+            ModalWindow w;
+            previous = answerOne(threadId, step, previous, start, timeoutMs, w);
+            if (!previous) return;
+            windows_.push_back(w);
         }
     });
+}
+
+ModalScript::~ModalScript() {
+    if (watcher_.joinable()) watcher_.join();
+}
+
+const std::vector<ModalWindow>& ModalScript::result() {
+    if (watcher_.joinable()) watcher_.join();
+    return windows_;
 }
 
 ModalAnswer::~ModalAnswer() {

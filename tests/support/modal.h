@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,25 @@ struct ModalAnswer {
     std::thread watcher_;
 };
 
+
+// One answer of a script: what to do to the window before pressing `press` (tick boxes, type text).
+struct ModalStep {
+    int press;
+    std::function<void(HWND)> before = {};
+};
+
+// Answers several windows in turn, each one after the previous has gone: a question, then a dialog.
+struct ModalScript {
+    ModalScript(DWORD threadId, std::vector<ModalStep> steps, DWORD timeoutMs = 15000);
+    ~ModalScript();
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+    const std::vector<ModalWindow>& result(); // one entry per window answered
+
+  private:
+    std::vector<ModalWindow> windows_;
+    std::thread watcher_;
+};
 
 // The texts of a window's children, for checking dialogs field by field.
 ModalWindow readWindow(HWND hwnd);
