@@ -182,7 +182,7 @@ const std::wstring BUILTIN_PATH = REMINDERS_KEY L"\\" BUILTIN_CLASS;
 
 } // namespace
 
-extern "C" BOOL restoreDefaultReminders() {
+static BOOL restoreDefaultRemindersBody() {
     RegKey builtin;
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, BUILTIN_PATH.c_str(), 0, KEY_READ | KEY_WRITE | DELETE,
                             builtin.out());
@@ -224,7 +224,7 @@ extern "C" BOOL restoreDefaultReminders() {
     return all;
 }
 
-extern "C" BOOL translateReminders() {
+static BOOL translateRemindersBody() {
     RegKey builtin;
     LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, BUILTIN_PATH.c_str(), 0, KEY_READ, builtin.out());
     if (rc != ERROR_SUCCESS) {
@@ -262,3 +262,7 @@ extern "C" BOOL translateReminders() {
     }
     return result;
 }
+
+// The exports: nothing thrown inside (only memory exhaustion can) crosses the module boundary.
+BOOL restoreDefaultReminders() { return guarded<BOOL>(FALSE, [&] { return restoreDefaultRemindersBody(); }); }
+BOOL translateReminders() { return guarded<BOOL>(FALSE, [&] { return translateRemindersBody(); }); }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include "common.h"
 
+#include <new>
+
 constexpr int MAX_NAME = 25;
 constexpr int MAX_TEXT = 200;
 
@@ -95,6 +97,16 @@ BOOL translateReminders();
 // Validation of typed names; a refused name is explained to the user in an error box.
 int isReminderNameValid(const wchar_t* prop);
 int isGroupNameValid(const wchar_t* prop);
+}
+
+// Runs an export's body; memory exhaustion inside it becomes a failure result with last error 16001.
+template <typename T, typename F> T guarded(T failure, F body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERR_NOMEM);
+        return failure;
+    }
 }
 
 // Scheduling helpers shared with createReminder; safe for any field values.

@@ -42,7 +42,7 @@ static RegKey openSub(HKEY parent, const wchar_t* name, REGSAM access, LONG* res
     return key;
 }
 
-wchar_t* findBuiltinGroupName(const wchar_t* group) {
+static wchar_t* findBuiltinGroupNameBody(const wchar_t* group) {
     if (!group) return nullptr;
     LONG rc;
     RegKey builtin = openSub(HKEY_CURRENT_USER, classPath(FALSE).c_str(), KEY_ENUMERATE_SUB_KEYS, &rc);
@@ -61,7 +61,7 @@ wchar_t* findBuiltinGroupName(const wchar_t* group) {
     return found;
 }
 
-HKEY openRemindersKey(BOOL custom, const wchar_t* group, REGSAM access) {
+static HKEY openRemindersKeyBody(BOOL custom, const wchar_t* group, REGSAM access) {
     if (!custom && !group) return INVALID_KEY;
     std::wstring path = classPath(custom) + L"\\";
     if (!custom) {
@@ -77,7 +77,7 @@ HKEY openRemindersKey(BOOL custom, const wchar_t* group, REGSAM access) {
     return rc == ERROR_SUCCESS ? key : INVALID_KEY;
 }
 
-StringList* getGroups(BOOL custom) {
+static StringList* getGroupsBody(BOOL custom) {
     LONG rc;
     RegKey cls = openSub(HKEY_CURRENT_USER, classPath(custom).c_str(), KEY_ENUMERATE_SUB_KEYS, &rc);
     if (!cls) {
@@ -187,7 +187,7 @@ static Reminder* getReminder(HKEY key, const wchar_t* keyName) {
     return rem;
 }
 
-ReminderList* getReminders(BOOL custom, const wchar_t* group) {
+static ReminderList* getRemindersBody(BOOL custom, const wchar_t* group) {
     HKEY raw = openRemindersKey(custom, group, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS);
     if (raw == INVALID_KEY) return nullptr;
     RegKey groupKey(raw);
@@ -211,7 +211,7 @@ ReminderList* getReminders(BOOL custom, const wchar_t* group) {
 
 static const wchar_t* keyNameOf(const Reminder* rem) { return rem->isCustom ? rem->name : rem->id; }
 
-int saveReminder(Reminder* rem) {
+static int saveReminderBody(Reminder* rem) {
     if (!rem || !rem->nextDue || !rem->name || !rem->reminderText || !rem->yesText || !rem->cmd) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -267,7 +267,7 @@ static LONG deleteReminderKey(BOOL custom, const wchar_t* group, const wchar_t* 
     return RegDeleteKeyW(groupKey, keyName);
 }
 
-int deleteReminder(Reminder* rem) {
+static int deleteReminderBody(Reminder* rem) {
     if (!rem) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -277,7 +277,7 @@ int deleteReminder(Reminder* rem) {
     return rc == ERROR_SUCCESS;
 }
 
-BOOL createGroup(BOOL custom, const wchar_t* name) {
+static BOOL createGroupBody(BOOL custom, const wchar_t* name) {
     if (!isKeyName(name)) {
         SetLastError(ERROR_INVALID_NAME);
         return FALSE;
@@ -303,7 +303,7 @@ static void freeOwnedList(ReminderList* list) {
     freeReminderList(list);
 }
 
-BOOL deleteGroup(BOOL custom, const wchar_t* group) {
+static BOOL deleteGroupBody(BOOL custom, const wchar_t* group) {
     ReminderList* list = getReminders(custom, group);
     for (ReminderList* node = list; node; node = node->next) {
         if (!deleteReminder(node->reminder)) {
@@ -333,7 +333,7 @@ BOOL deleteGroup(BOOL custom, const wchar_t* group) {
     return rc == ERROR_SUCCESS;
 }
 
-BOOL deleteAllReminders() {
+static BOOL deleteAllRemindersBody() {
     BOOL all = TRUE;
     for (BOOL custom : {TRUE, FALSE}) {
         StringList* groups = getGroups(custom);
@@ -356,7 +356,7 @@ static bool sameGroup(const wchar_t* a, const wchar_t* b) {
     return _wcsicmp(a ? a : DEFAULT_GROUP, b ? b : DEFAULT_GROUP) == 0;
 }
 
-int renameReminder(BOOL custom, const wchar_t* group, const wchar_t* oldName, const wchar_t* newName) {
+static int renameReminderBody(BOOL custom, const wchar_t* group, const wchar_t* oldName, const wchar_t* newName) {
     if (!oldName || !newName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -402,7 +402,7 @@ int renameReminder(BOOL custom, const wchar_t* group, const wchar_t* oldName, co
     return finish(TRUE, 0);
 }
 
-BOOL moveReminder(Reminder* rem, const wchar_t* oldgroup, const wchar_t* newgroup) {
+static BOOL moveReminderBody(Reminder* rem, const wchar_t* oldgroup, const wchar_t* newgroup) {
     if (!rem) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -443,3 +443,16 @@ BOOL moveReminder(Reminder* rem, const wchar_t* oldgroup, const wchar_t* newgrou
     SetLastError(0);
     return TRUE;
 }
+
+// The exports: nothing thrown inside (only memory exhaustion can) crosses the module boundary.
+wchar_t* findBuiltinGroupName(const wchar_t* group) { return guarded<wchar_t*>(nullptr, [&] { return findBuiltinGroupNameBody(group); }); }
+HKEY openRemindersKey(BOOL custom, const wchar_t* group, REGSAM access) { return guarded<HKEY>(INVALID_KEY, [&] { return openRemindersKeyBody(custom, group, access); }); }
+StringList* getGroups(BOOL custom) { return guarded<StringList*>(nullptr, [&] { return getGroupsBody(custom); }); }
+ReminderList* getReminders(BOOL custom, const wchar_t* group) { return guarded<ReminderList*>(nullptr, [&] { return getRemindersBody(custom, group); }); }
+int saveReminder(Reminder* rem) { return guarded<int>(FALSE, [&] { return saveReminderBody(rem); }); }
+int deleteReminder(Reminder* rem) { return guarded<int>(FALSE, [&] { return deleteReminderBody(rem); }); }
+BOOL createGroup(BOOL custom, const wchar_t* name) { return guarded<BOOL>(FALSE, [&] { return createGroupBody(custom, name); }); }
+BOOL deleteGroup(BOOL custom, const wchar_t* group) { return guarded<BOOL>(FALSE, [&] { return deleteGroupBody(custom, group); }); }
+BOOL deleteAllReminders() { return guarded<BOOL>(FALSE, [&] { return deleteAllRemindersBody(); }); }
+int renameReminder(BOOL custom, const wchar_t* group, const wchar_t* oldName, const wchar_t* newName) { return guarded<int>(FALSE, [&] { return renameReminderBody(custom, group, oldName, newName); }); }
+BOOL moveReminder(Reminder* rem, const wchar_t* oldgroup, const wchar_t* newgroup) { return guarded<BOOL>(FALSE, [&] { return moveReminderBody(rem, oldgroup, newgroup); }); }
