@@ -46,6 +46,9 @@ run() {
     "$bench" "$state" run "$build/bin/Datemark.exe"
     echo "Installed in $(winpath "$build/bin") (Wine prefix $state/prefix, display $(cat "$state/display"))."
     "$bench" "$state" run reg query 'HKLM\Software\Ondrel\Tolva'
+    # The notifier in the Wine desktop: a new user first sees the set-up questions, then its tray icon.
+    setsid "$bench" "$state" run "$build/bin/Tolva.exe" </dev/null >"$state/tolva.log" 2>&1 &
+    echo "Tolva.exe started (Linux process $!) on display $(cat "$state/display")."
     echo "The Wine desktop stays up; stop it with: $bench $state stop"
 }
 

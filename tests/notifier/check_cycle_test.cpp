@@ -1,0 +1,265 @@
+// The check cycle driven with chosen times, and the reminder popup itself.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Tolva.h"
+#include "fixture.h"
+#include "modal.h"
+#include "ntf_support.h"
+
+namespace {
+
+struct NotifierEnvironment : ::testing::Environment {
+    void SetUp() override {
+        init(0x100);
+        hInst = GetModuleHandleW(nullptr);
+        SetEnvironmentVariableW(L"TOLVA_PROBE_LOG", (testFolder() + L"\\probe.log").c_str());
+    }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new NotifierEnvironment);
+
+std::wstring text(int id) {
+    HeapText t(getString(id));
+    return t.get() ? std::wstring(t) : std::wstring();
+}
+
+std::wstring hhmm(const SYSTEMTIME& t) {
+    wchar_t buf[16];
+    swprintf(buf, 16, L"%02u:%02u", t.wHour, t.wMinute);
+    return buf;
+}
+
+struct Shown {
+    std::wstring name;
+    std::wstring when;
+};
+std::vector<Shown> shown;
+const SYSTEMTIME* checking = nullptr;
+int nextAnswer = IDC_DONE;
+
+int recordAndAnswer(HWND, Reminder* rem) {
+    shown.push_back({rem->name, hhmm(*checking)});
+    return nextAnswer;
+}
+
+void runChecks(const SYSTEMTIME& from, int minutes) {
+    for (int m = 0; m < minutes; ++m) {
+        SYSTEMTIME t = from;
+        t.wHour = static_cast<WORD>(from.wHour + (from.wMinute + m) / 60);
+        t.wMinute = static_cast<WORD>((from.wMinute + m) % 60);
+        t.wSecond = 0;
+        checking = &t;
+        checkRemindersWith(&t, recordAndAnswer);
+    }
+}
+
+// The simulated day lies in the past: the store moves an answered reminder past the real present,
+// so nothing answered on that day can come up again on it.
+SYSTEMTIME fiveDaysAgoAt(WORD hour, WORD minute) {
+    SYSTEMTIME d = nowPlusMinutes(-5 * 24 * 60);
+    return at(d.wYear, d.wMonth, d.wDay, hour, minute);
+}
+
+} // namespace
+
+// A simulated morning, minute by minute: each due reminder comes up once, at its own minute, own
+// reminders before built-in ones; inactive ones never; a postponement replaces the due time.
+TEST(CheckCycle, ShowsEachDueReminderOnceAtItsMinute) {
+    prepareStore();
+    SYSTEMTIME postponedTo = fiveDaysAgoAt(10, 15);
+    const StoredReminder REMINDERS[] = {
+        {.name = L"Defrag", .custom = false, .due = fiveDaysAgoAt(8, 0), .frequency = FREQ_WEEKLY},
+        {.name = L"Morning", .due = fiveDaysAgoAt(8, 0)},
+        {.name = L"Noon", .due = fiveDaysAgoAt(12, 30)},
+        {.name = L"Sleeping", .due = fiveDaysAgoAt(9, 0), .active = false},
+        {.name = L"Postponed", .due = fiveDaysAgoAt(7, 0), .later = &postponedTo},
+        {.name = L"Once", .due = fiveDaysAgoAt(11, 45), .frequency = FREQ_ONCE},
+    };
+    for (const auto& r : REMINDERS) storeReminder(r);
+
+    shown.clear();
+    nextAnswer = IDC_DONE;
+    runChecks(fiveDaysAgoAt(6, 0), 7 * 60);
+
+    const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+        {L"Morning", L"08:00"}, {L"Defrag", L"08:00"}, {L"Postponed", L"10:15"},
+        {L"Once", L"11:45"},    {L"Noon", L"12:30"},
+    };
+    std::wstring seen;
+    for (size_t i = 0; i < shown.size() && i < 12; ++i) seen += shown[i].name + L"@" + shown[i].when + L" ";
+    ASSERT_EQ(shown.size(), expected.size()) << std::string(seen.begin(), seen.end());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(shown[i].name, expected[i].first) << i;
+        EXPECT_EQ(shown[i].when, expected[i].second) << i;
+    }
+    // Done moved each one to its first occurrence after the present, keeping its time of day; the
+    // once-only one went inactive where it was, the inactive one was left alone.
+    SYSTEMTIME base = fiveDaysAgoAt(0, 0), now = nowPlusMinutes(0);
+    struct After {
+        const wchar_t* name;
+        bool custom;
+        long long period; // minutes; 0: did not move
+        long long minuteOfDay;
+        bool active;
+    } const AFTER[] = {
+        {L"Morning", true, 24 * 60, 8 * 60, true},   {L"Defrag", false, 7 * 24 * 60, 8 * 60, true},
+        {L"Postponed", true, 24 * 60, 7 * 60, true}, {L"Once", true, 0, 11 * 60 + 45, false},
+        {L"Sleeping", true, 0, 9 * 60, false},
+    };
+    for (const auto& a : AFTER) {
+        ReminderPtr r = loadReminder(a.name, a.custom);
+        ASSERT_TRUE(r) << a.name;
+        long long fromBase = minutesBetween(base, *r->nextDue), ahead = minutesBetween(now, *r->nextDue);
+        EXPECT_EQ(fromBase % (24 * 60), a.minuteOfDay) << a.name;
+        if (a.period) {
+            EXPECT_GT(ahead, 0) << a.name;
+            EXPECT_LE(ahead, a.period) << a.name;
+        } else {
+            EXPECT_EQ(fromBase, a.minuteOfDay) << a.name;
+        }
+        EXPECT_EQ(r->active != FALSE, a.active) << a.name;
+        EXPECT_EQ(r->remindLater, nullptr) << a.name;
+    }
+}
+
+// What each way of closing the popup does to a reminder that is overdue right now.
+TEST(CheckCycle, AnswerDecidesBetweenAdvanceLaunchAndPostpone) {
+    std::wstring probe = testFolder() + L"\\probe.exe";
+    std::wstring command = L"\"" + probe + L"\" launched-from-popup";
+    struct Case {
+        const char* what;
+        int answer;
+        const wchar_t* cmd;
+        bool postponed;
+        bool launched;
+    } const CASES[] = {
+        {"Done", IDC_DONE, command.c_str(), false, false},
+        {"Launch", IDC_LAUNCH, command.c_str(), false, true},
+        {"Launch without command", IDC_LAUNCH, L"", false, false},
+        {"Remind Later", IDC_LATER, command.c_str(), true, false},
+        {"Escape", IDCANCEL, command.c_str(), false, false},
+        {"dialog failed", -1, command.c_str(), false, false},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.what);
+        prepareStore();
+        std::wstring log = testFolder() + L"\\probe.log";
+        DeleteFileW(log.c_str());
+        SYSTEMTIME due = nowPlusMinutes(-5);
+        storeReminder({.name = L"Overdue", .due = due, .cmd = c.cmd});
+
+        shown.clear();
+        nextAnswer = c.answer;
+        SYSTEMTIME now = nowPlusMinutes(0);
+        checking = &now;
+        checkRemindersWith(&now, recordAndAnswer);
+        ASSERT_EQ(shown.size(), 1u);
+
+        ReminderPtr r = loadReminder(L"Overdue");
+        ASSERT_TRUE(r);
+        if (c.postponed) {
+            ASSERT_NE(r->remindLater, nullptr);
+            EXPECT_NEAR(static_cast<double>(minutesBetween(now, *r->remindLater)), 60.0, 1.0);
+            EXPECT_EQ(minutesBetween(due, *r->nextDue), 0);
+        } else {
+            EXPECT_EQ(r->remindLater, nullptr);
+            EXPECT_EQ(minutesBetween(due, *r->nextDue), 24 * 60);
+        }
+        std::wstring line;
+        for (int i = 0; i < 100 && c.launched && line.empty(); ++i, Sleep(50)) line = readUtf8(log);
+        if (!c.launched) Sleep(300), line = readUtf8(log);
+        EXPECT_EQ(line, c.launched ? L"probe.exe|launched-from-popup\n" : L"");
+
+        // Answered, the reminder is not due again in the same minute.
+        shown.clear();
+        checkRemindersWith(&now, recordAndAnswer);
+        EXPECT_TRUE(shown.empty());
+    }
+}
+
+// The real popup: texts, labels, bold name, corner placement, rounded shape and picture.
+TEST(ReminderPopup, ShowsTheReminderInTheCorner) {
+    struct Case {
+        const wchar_t* cmd;
+        DWORD displayDueDate;
+        int press;
+    } const CASES[] = {
+        {L":temp", 1, IDC_LATER},
+        {L"", 0, IDC_DONE},
+    };
+    for (const auto& c : CASES) {
+        prepareStore();
+        setUserDword(L"DisplayDueDate", c.displayDueDate);
+        std::wstring name = L"Back up photos", body = L"Copy the photo folder to the external disk.";
+        SYSTEMTIME due = at(2031, 3, 5, 7, 9);
+        Reminder* rem = createReminder(name.data(), TRUE, body.data(), FREQ_WEEKLY, &due, TRUE, nullptr,
+                                       L"Clean Now", c.cmd, L"Default");
+        ASSERT_TRUE(rem);
+
+        struct Seen {
+            LONG weight = 0;
+            bool launchEnabled = false, topmost = false, rounded = false;
+            RECT window{}, area{};
+            SIZE picture{};
+        } seen;
+        ModalScript script(GetCurrentThreadId(), {{c.press, [&seen](HWND dlg) {
+                                                       LOGFONTW lf{};
+                                                       auto font = reinterpret_cast<HFONT>(
+                                                           SendDlgItemMessageW(dlg, IDC_NAME, WM_GETFONT, 0, 0));
+                                                       if (font && GetObjectW(font, sizeof lf, &lf))
+                                                           seen.weight = lf.lfWeight;
+                                                       seen.launchEnabled = IsWindowEnabled(GetDlgItem(dlg, IDC_LAUNCH));
+                                                       seen.topmost = (GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+                                                       HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+                                                       seen.rounded = GetWindowRgn(dlg, rgn) != ERROR;
+                                                       DeleteObject(rgn);
+                                                       GetWindowRect(dlg, &seen.window);
+                                                       SystemParametersInfoW(SPI_GETWORKAREA, 0, &seen.area, 0);
+                                                       auto bmp = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(
+                                                           dlg, IDC_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0));
+                                                       BITMAP bm{};
+                                                       if (bmp && GetObjectW(bmp, sizeof bm, &bm))
+                                                           seen.picture = {bm.bmWidth, bm.bmHeight};
+                                                   }}});
+        int result = showReminderPopup(nullptr, rem);
+        const auto& windows = script.result();
+        freeReminder(rem);
+
+        EXPECT_EQ(result, c.press);
+        ASSERT_EQ(windows.size(), 1u);
+        const ModalWindow& w = windows[0];
+        std::wstring expectedText = name + L"\n" + body;
+        if (c.displayDueDate) expectedText += L"\n05/03/2031 07:09";
+        EXPECT_EQ(w.text, expectedText);
+        ASSERT_TRUE(w.button(IDC_DONE) && w.button(IDC_LAUNCH) && w.button(IDC_LATER));
+        EXPECT_EQ(w.button(IDC_DONE)->caption, text(IDS_DONE));
+        EXPECT_EQ(w.button(IDC_LATER)->caption, text(IDS_REMIND_LATER));
+        EXPECT_EQ(w.button(IDC_LAUNCH)->caption, *c.cmd ? L"Clean Now" : text(IDS_LAUNCH));
+        EXPECT_EQ(seen.launchEnabled, *c.cmd != 0);
+        EXPECT_EQ(seen.weight, FW_BOLD);
+        EXPECT_TRUE(seen.topmost);
+        EXPECT_TRUE(seen.rounded);
+        EXPECT_EQ(seen.window.right, seen.area.right);
+        EXPECT_EQ(seen.window.bottom, seen.area.bottom);
+        EXPECT_EQ(seen.picture.cx, seen.window.right - seen.window.left);
+        EXPECT_EQ(seen.picture.cy, seen.window.bottom - seen.window.top);
+    }
+}
+
+TEST(ReminderPopup, DueDateFormatTakesOnlyNumbers) {
+    SYSTEMTIME due = at(2024, 3, 5, 7, 9);
+    struct Case {
+        const wchar_t* format;
+        const wchar_t* expected;
+    } const CASES[] = {
+        {L"%02d/%02d/%d %02d:%02d", L"05/03/2024 07:09"},
+        {L"%d.%d.%d, %d:%02d", L"5.3.2024, 7:09"},
+        // A damaged language file must not make the formatter read text it was never given.
+        {L"%s/%s/%d", L"05/03/2024 07:09"},
+        {L"%02d/%02d/%d %02d:%02d and far too much text", L"05/03/2024 07:09 and"},
+        {nullptr, L"05/03/2024 07:09"},
+    };
+    for (const auto& c : CASES) EXPECT_EQ(formatDueDate(c.format, due), c.expected);
+}
