@@ -1,3 +1,4 @@
+#include "owned.h"
 #include "reminders.h"
 
 #include <gtest/gtest.h>
@@ -19,14 +20,6 @@ std::wstring show(const SYSTEMTIME& t) {
              t.wSecond, t.wMilliseconds);
     return buf;
 }
-
-struct Owned {
-    Reminder* r;
-    explicit Owned(Reminder* x) : r(x) {}
-    ~Owned() { freeReminder(r); }
-    Reminder* operator->() const { return r; }
-    operator Reminder*() const { return r; }
-};
 
 Reminder* make(int freq, SYSTEMTIME due, const SYSTEMTIME* later = nullptr) {
     wchar_t name[] = L"Backup", text[] = L"Back up your files";

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "owned.h"
 #include "reminders.h"
 
 #include <gtest/gtest.h>
@@ -69,14 +70,6 @@ void deleteValue(const std::wstring& path, const wchar_t* name) {
     RegDeleteValueW(key, name);
     RegCloseKey(key);
 }
-
-struct Owned {
-    Reminder* r;
-    explicit Owned(Reminder* x) : r(x) {}
-    ~Owned() { freeReminder(r); }
-    Reminder* operator->() const { return r; }
-    operator Reminder*() const { return r; }
-};
 
 // A read list with its reminders, freed together.
 struct Listing {
