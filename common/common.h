@@ -83,11 +83,6 @@ LRESULT CALLBACK MsgBoxProc(int code, WPARAM wParam, LPARAM lParam);
 void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode);
 void openHelp();
 
-// Binds an export of a library loaded at run time to its function type (null when it is missing).
-template <typename F> F bindProc(HMODULE module, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // Small holders so every path closes what it opened.
 struct RegKey {
     HKEY h = nullptr;

@@ -564,7 +564,7 @@ INT_PTR CALLBACK UpdateProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
 bool callCheckUpdates(int quiet, int definition, int* result) {
     Library lib(LoadLibraryW(L"update.dll"));
     if (!lib.h) return false;
-    auto check = reinterpret_cast<CHECKUPDATES>(reinterpret_cast<void*>(GetProcAddress(lib.h, "checkUpdates")));
+    auto check = updateProc<CHECKUPDATES>(lib.h, "checkUpdates");
     if (!check) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return false;

@@ -136,9 +136,9 @@ BOOL downloadDatabase(const wchar_t* dest) {
         reportDownloadError(IDS_NO_UPDATE_DLL);
         return FALSE;
     }
-    auto openCon = bindProc<OPENCON>(lib, "openCon");
-    auto downloadFile = bindProc<DOWNLOADFILE>(lib, "downloadFile");
-    auto shuffleMirrors = bindProc<SHUFFLEMIRRORS>(lib, "shuffleMirrors");
+    auto openCon = updateProc<OPENCON>(lib, "openCon");
+    auto downloadFile = updateProc<DOWNLOADFILE>(lib, "downloadFile");
+    auto shuffleMirrors = updateProc<SHUFFLEMIRRORS>(lib, "shuffleMirrors");
     HINTERNET con = openCon && downloadFile && shuffleMirrors ? openCon() : nullptr;
     int result = -1;
     DWORD code = GetLastError();

@@ -181,7 +181,9 @@ TEST_F(Defaults, TranslateRewritesTemplateTexts) {
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_CURRENT_USER, (BUILTIN + L"\\System\\Backup").c_str()));
     EXPECT_FALSE(translateReminders()); // an absent system reminder fails the pass, the rest is done
     for (const auto& s : storedBuiltins()) {
-        if (s.id == L"Disk Cleanup") EXPECT_EQ(text(2645), s.name);
+        if (s.id == L"Disk Cleanup") {
+            EXPECT_EQ(text(2645), s.name);
+        }
     }
 }
 
