@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #define TOLVA_KEY L"Software\\Ondrel\\Tolva"
@@ -82,6 +83,18 @@ int msgBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 LRESULT CALLBACK MsgBoxProc(int code, WPARAM wParam, LPARAM lParam);
 void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode);
 void openHelp();
+// Error boxes for a looked-up message: with `code` as the error code, or with none.
+void reportError(int textId, DWORD code);
+void reportPlain(int textId);
+// Asks a question whose text is looked up; the result is msgBox's.
+int ask(HWND owner, int textId, const wchar_t* caption, UINT style);
+
+// One row of a dialog's relabelling table: which control shows which text.
+struct Label {
+    int control;
+    int text;
+};
+void relabel(HWND dlg, std::span<const Label> labels);
 
 // Small holders so every path closes what it opened.
 struct RegKey {

@@ -109,3 +109,26 @@ void openHelp() {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
 }
+
+void reportError(int textId, DWORD code) {
+    HeapText text(getString(textId));
+    SetLastError(code);
+    errBox(text, nullptr, TRUE);
+}
+
+void reportPlain(int textId) {
+    HeapText text(getString(textId));
+    errBox(text, nullptr, FALSE);
+}
+
+int ask(HWND owner, int textId, const wchar_t* caption, UINT style) {
+    HeapText text(getString(textId));
+    return msgBox(owner, text, caption, style);
+}
+
+void relabel(HWND dlg, std::span<const Label> labels) {
+    for (const Label& l : labels) {
+        HeapText text(getString(l.text));
+        SetDlgItemTextW(dlg, l.control, text);
+    }
+}

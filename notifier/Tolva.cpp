@@ -29,28 +29,6 @@ struct Library {
     ~Library() { if (h) FreeLibrary(h); }
 };
 
-struct Label {
-    int control;
-    int text;
-};
-
-template <size_t N> void relabel(HWND dlg, const Label (&labels)[N]) {
-    for (const Label& l : labels) {
-        HeapText text(getString(l.text));
-        SetDlgItemTextW(dlg, l.control, text);
-    }
-}
-
-void reportPlain(int textId) {
-    HeapText text(getString(textId));
-    errBox(text, nullptr, FALSE);
-}
-
-int ask(HWND owner, int textId, const wchar_t* caption, UINT style) {
-    HeapText text(getString(textId));
-    return msgBox(owner, text, caption, style);
-}
-
 // Opens or creates `name` below `parent`; a failure is reported with `failText` and its own code.
 bool createKey(HKEY parent, const wchar_t* name, RegKey& key, int failText) {
     LONG rc = RegCreateKeyExW(parent, name, 0, nullptr, 0, KEY_WRITE, nullptr, key.out(), nullptr);
@@ -213,12 +191,6 @@ bool onlyIntegerFields(const wchar_t* format) {
 }
 
 } // namespace
-
-void reportError(int textId, DWORD code) {
-    HeapText text(getString(textId));
-    SetLastError(code);
-    errBox(text, nullptr, TRUE);
-}
 
 // ---- Start-up -----------------------------------------------------------------------------------
 

@@ -100,6 +100,3 @@ void launchDefrag();
 void launchWUpdate();
 // Starts a command line as a new process without waiting; false with the last error set.
 bool startProcess(const wchar_t* program, const wchar_t* commandLine);
-
-// Shows a looked-up message as an error box with `code` as the error code.
-void reportError(int textId, DWORD code);
