@@ -29,6 +29,22 @@ inline void populateCustomReminders(int groups, int perGroup, const SYSTEMTIME& 
     }
 }
 
+// Reads every custom reminder through the store, as the notifier and the manager do; returns how many.
+inline int storeRead() {
+    int count = 0;
+    StringList* groups = getGroups(TRUE);
+    for (StringList* g = groups; g; g = g->next) {
+        ReminderList* list = getReminders(TRUE, g->string);
+        for (ReminderList* n = list; n; n = n->next) {
+            ++count;
+            freeReminder(n->reminder);
+        }
+        freeReminderList(list);
+    }
+    freeStringList(groups);
+    return count;
+}
+
 // Enumerates every custom reminder key and reads each of its values; with `decrypt`, also
 // unprotects each command, the one step a reader can't skip. Returns the number of values read.
 inline int bareWalk(bool decrypt) {

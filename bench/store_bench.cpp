@@ -14,21 +14,6 @@ static double now() {
 
 static const int GROUPS = 20, PER_GROUP = 50, ROUNDS = 5;
 
-static int storeRead() {
-    int count = 0;
-    StringList* groups = getGroups(TRUE);
-    for (StringList* g = groups; g; g = g->next) {
-        ReminderList* list = getReminders(TRUE, g->string);
-        for (ReminderList* n = list; n; n = n->next) {
-            ++count;
-            freeReminder(n->reminder);
-        }
-        freeReminderList(list);
-    }
-    freeStringList(groups);
-    return count;
-}
-
 int main() {
     SYSTEMTIME due{2026, 12, 4, 10, 9, 30, 0, 0};
     populateCustomReminders(GROUPS, PER_GROUP, due);

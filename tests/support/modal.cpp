@@ -1,6 +1,10 @@
 #include "modal.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<HWND> ignored{nullptr};
 
 std::wstring windowText(HWND hwnd) {
     wchar_t buf[2048] = L"";
@@ -15,12 +19,14 @@ std::wstring className(HWND hwnd) {
 }
 
 struct Search {
+    HWND skip = nullptr;
     HWND found = nullptr;
 };
 
 BOOL CALLBACK findDialog(HWND hwnd, LPARAM param) {
-    if (IsWindowVisible(hwnd) && className(hwnd) == L"#32770") {
-        reinterpret_cast<Search*>(param)->found = hwnd;
+    auto* search = reinterpret_cast<Search*>(param);
+    if (hwnd != ignored.load() && hwnd != search->skip && IsWindowVisible(hwnd) && className(hwnd) == L"#32770") {
+        search->found = hwnd;
         return FALSE;
     }
     return TRUE;
@@ -44,6 +50,8 @@ BOOL CALLBACK collectChild(HWND child, LPARAM param) {
 
 } // namespace
 
+void modalIgnore(HWND window) { ignored = window; }
+
 const ModalButton* ModalWindow::button(int id) const {
     for (const auto& b : buttons)
         if (b.id == id) return &b;
@@ -64,9 +72,9 @@ namespace {
 HWND answerOne(DWORD threadId, const ModalStep& step, HWND previous, DWORD start, DWORD timeoutMs,
                ModalWindow& window) {
     while (GetTickCount() - start < timeoutMs) {
-        Search s;
+        Search s{previous};
         EnumThreadWindows(threadId, findDialog, reinterpret_cast<LPARAM>(&s));
-        if (s.found && (s.found != previous || !IsWindow(previous))) {
+        if (s.found) {
             // Let the window finish its activation (captions are set when it first activates).
             Sleep(150);
             window = readWindow(s.found);
@@ -81,8 +89,14 @@ HWND answerOne(DWORD threadId, const ModalStep& step, HWND previous, DWORD start
             } else {
                 PostMessageW(s.found, WM_CLOSE, 0, 0);
             }
-            // The next window may only be looked for once this one has gone.
-            while (IsWindow(s.found) && GetTickCount() - start < timeoutMs) Sleep(10);
+            // The next window may only be looked for once this one has gone, or once it has opened
+            // another one itself (a refused input shows a box and the dialog stays).
+            while (IsWindow(s.found) && GetTickCount() - start < timeoutMs) {
+                Search next{s.found};
+                EnumThreadWindows(threadId, findDialog, reinterpret_cast<LPARAM>(&next));
+                if (next.found) break;
+                Sleep(10);
+            }
             return s.found;
         }
         Sleep(20);

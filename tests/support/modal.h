@@ -57,5 +57,8 @@ struct ModalScript {
     std::thread watcher_;
 };
 
+// A window the watchers never answer, such as a test's own modeless main window (null: none).
+void modalIgnore(HWND window);
+
 // The texts of a window's children, for checking dialogs field by field.
 ModalWindow readWindow(HWND hwnd);

@@ -1,0 +1,182 @@
+// The real manager.exe from the build's bin folder, installed (InstallDir) in a folder of its own
+// whose Tolva.exe is the probe, so a first-run hand-over is seen without starting the notifier.
+#include <gtest/gtest.h>
+
+#include "fixture.h"
+#include "mgr_support.h"
+
+namespace {
+
+std::wstring standIn() {
+    std::wstring path = L"Z:";
+    for (const char* p = MGR_TEST_BIN_UNIX; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    return path;
+}
+
+std::wstring probeLog() { return standIn() + L"\\probe.log"; }
+
+struct Manager {
+    PROCESS_INFORMATION pi{};
+    explicit Manager(const std::wstring& args = L"") {
+        std::wstring exe = binFolder() + L"\\manager.exe";
+        std::wstring line = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    }
+    ~Manager() {
+        if (!pi.hProcess) return;
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(pi.hProcess, 1);
+            WaitForSingleObject(pi.hProcess, 5000);
+        }
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    Manager(const Manager&) = delete;
+    Manager& operator=(const Manager&) = delete;
+    DWORD pid() const { return pi.dwProcessId; }
+    bool waitExit(DWORD timeoutMs, DWORD* code = nullptr) const {
+        if (!pi.hProcess || WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+        if (code) GetExitCodeProcess(pi.hProcess, code);
+        return true;
+    }
+    HWND mainWindow(DWORD timeoutMs = 15000) const {
+        DWORD start = GetTickCount();
+        HWND skip = nullptr;
+        do {
+            HWND w = findWindowOf(pid(), L"#32770", 200, skip);
+            wchar_t title[64] = L"";
+            if (w) GetWindowTextW(w, title, 64);
+            if (w && wcscmp(title, L"Tolva Manager") == 0) return w;
+            if (w) skip = w;
+        } while (GetTickCount() - start < timeoutMs);
+        return nullptr;
+    }
+};
+
+// Answers a box or dialog of `pid` other than `skip`.
+ModalWindow answerOf(DWORD pid, HWND skip, int press) {
+    ModalWindow w;
+    HWND dlg = findWindowOf(pid, L"#32770", 15000, skip);
+    if (!dlg) return w;
+    Sleep(300);
+    w = readWindow(dlg);
+    HWND button = GetDlgItem(dlg, press);
+    w.pressed = button && w.button(press);
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    DWORD start = GetTickCount();
+    while (IsWindow(dlg) && GetTickCount() - start < 10000) Sleep(20);
+    return w;
+}
+
+class ManagerProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        prepareStore();
+        installAt(standIn());
+        DeleteFileW(probeLog().c_str());
+        SetEnvironmentVariableW(L"TOLVA_PROBE_LOG", probeLog().c_str());
+    }
+    void TearDown() override { installAt(binFolder()); }
+};
+
+} // namespace
+
+TEST_F(ManagerProgram, WithoutAStoreItHandsTheSetUpToTheNotifier) {
+    removeUserSettings();
+    installAt(standIn());
+    struct Case {
+        const wchar_t* args;
+        int answer;
+        const wchar_t* started;
+    } cases[] = {{L"", IDNO, L""}, {L"/about", IDYES, L"Tolva.exe|/reconfig\n"}};
+    for (const Case& c : cases) {
+        DeleteFileW(probeLog().c_str());
+        Manager m(c.args);
+        ModalWindow question = answerOf(m.pid(), nullptr, c.answer);
+        EXPECT_TRUE(question.pressed) << c.args;
+        EXPECT_EQ(lang(IDS_FIRST_RUN), question.text);
+        EXPECT_EQ(L"Tolva", question.caption);
+        DWORD code = 99;
+        ASSERT_TRUE(m.waitExit(10000, &code));
+        EXPECT_EQ(0u, code);
+        Sleep(500); // the probe writes its line and exits
+        EXPECT_EQ(c.started, readUtf8(probeLog())) << c.args;
+    }
+    // The notifier missing from the installation: its error box with the code, and still no window.
+    std::wstring notifier = standIn() + L"\\Tolva.exe", away = notifier + L".away";
+    ASSERT_TRUE(MoveFileW(notifier.c_str(), away.c_str()));
+    Manager m;
+    EXPECT_TRUE(answerOf(m.pid(), nullptr, IDYES).pressed);
+    ModalWindow failure = answerOf(m.pid(), nullptr, IDOK);
+    MoveFileW(away.c_str(), notifier.c_str());
+    EXPECT_EQ(0u, failure.text.find(lang(IDS_NO_NOTIFIER))) << failure.text;
+    EXPECT_NE(std::wstring::npos, failure.text.find(L": 2")) << failure.text;
+    EXPECT_TRUE(m.waitExit(10000));
+}
+
+TEST_F(ManagerProgram, OneWindowAboutPageAndFilePathsWithoutAWindow) {
+    Manager first(L"/AbOuT");
+    HWND main = first.mainWindow();
+    ASSERT_TRUE(main);
+    HWND tabs = GetDlgItem(main, IDC_TABS);
+    EXPECT_EQ(TAB_ABOUT, SendMessageW(tabs, TCM_GETCURSEL, 0, 0));
+
+    Manager second;
+    DWORD code = 99;
+    EXPECT_TRUE(second.waitExit(10000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(findWindowOf(second.pid(), L"#32770", 0));
+
+    // A reminder file runs the import even while a window is open; a bad one gets its box only.
+    struct Case {
+        const wchar_t* args;
+        int text;
+    } cases[] = {{L"notes.txt", IDS_NOT_REMINDER_FILE},
+                 {L"/reconfig", IDS_NOT_REMINDER_FILE},
+                 {L"\"", IDS_NOT_REMINDER_FILE},
+                 {L"\"C:\\nowhere\\missing.tlm\"", IDS_NO_OPEN_FILE},
+                 {L"C:\\nowhere\\missing.tlm", IDS_NO_OPEN_FILE}};
+    for (const Case& c : cases) {
+        Manager import(c.args);
+        ModalWindow box = answerOf(import.pid(), nullptr, IDOK);
+        EXPECT_EQ(0u, box.text.find(lang(c.text))) << c.args << L": " << box.text;
+        EXPECT_TRUE(import.waitExit(10000)) << c.args;
+    }
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(first.waitExit(10000, &code));
+    EXPECT_EQ(0u, code);
+}
+
+TEST_F(ManagerProgram, ClosingWithAnEditTypedIntoTheRealWindow) {
+    storeCustom(L"Default", L"Plants", nowPlusMinutes(24 * 60), L"Water them");
+    Manager m;
+    HWND main = m.mainWindow();
+    ASSERT_TRUE(main);
+    HWND tabs = GetDlgItem(main, IDC_TABS);
+    SendMessageW(tabs, TCM_SETCURFOCUS, TAB_CUSTOM, 0);
+    HWND page = nullptr;
+    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, IDC_R_NEWREM)) page = child;
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(IsWindowVisible(page));
+    HWND tree = GetDlgItem(page, IDC_R_TREE);
+    auto group = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(group)));
+    ASSERT_TRUE(item);
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    EXPECT_EQ(L"Plants", itemTextOf(page, IDC_R_NAME));
+    HWND text = GetDlgItem(page, IDC_R_TEXT);
+    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Water them on Sunday"));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_TEXT, EN_CHANGE), reinterpret_cast<LPARAM>(text));
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ModalWindow cancel = answerOf(m.pid(), main, IDCANCEL);
+    EXPECT_EQ(lang(IDS_UNSAVED_QUESTION), cancel.text);
+    EXPECT_FALSE(m.waitExit(500));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(answerOf(m.pid(), main, IDYES).pressed);
+    EXPECT_TRUE(m.waitExit(10000));
+    EXPECT_STREQ(L"Water them on Sunday", storedCustom(L"Default", L"Plants")->reminderText);
+}
