@@ -180,3 +180,69 @@ TEST_F(ManagerProgram, ClosingWithAnEditTypedIntoTheRealWindow) {
     EXPECT_TRUE(m.waitExit(10000));
     EXPECT_STREQ(L"Water them on Sunday", storedCustom(L"Default", L"Plants")->reminderText);
 }
+
+namespace {
+
+void pressKeys(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> input;
+    for (WORD k : keys) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        input.push_back(i);
+    }
+    for (auto it = keys.end(); it != keys.begin();) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *--it;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        input.push_back(i);
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+} // namespace
+
+TEST_F(ManagerProgram, KeyboardShortcutsOfTheEditor) {
+    storeCustom(L"Default", L"Plants", nowPlusMinutes(24 * 60), L"Water them");
+    Manager m;
+    HWND main = m.mainWindow();
+    ASSERT_TRUE(main);
+    HWND tabs = GetDlgItem(main, IDC_TABS);
+    SendMessageW(tabs, TCM_SETCURFOCUS, TAB_CUSTOM, 0);
+    HWND page = nullptr;
+    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, IDC_R_NEWREM)) page = child;
+    ASSERT_TRUE(page);
+    HWND tree = GetDlgItem(page, IDC_R_TREE);
+    auto group = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(group)));
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    HWND text = GetDlgItem(page, IDC_R_TEXT);
+    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"saved by Ctrl+S"));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_TEXT, EN_CHANGE), reinterpret_cast<LPARAM>(text));
+
+    SetForegroundWindow(main);
+    Sleep(300);
+    pressKeys({VK_CONTROL, 'S'});
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 5000 && wcscmp(storedCustom(L"Default", L"Plants")->reminderText, L"saved by Ctrl+S"))
+        Sleep(100);
+    EXPECT_STREQ(L"saved by Ctrl+S", storedCustom(L"Default", L"Plants")->reminderText);
+
+    pressKeys({VK_CONTROL, 'N'});
+    ModalWindow name = answerOf(m.pid(), main, IDCANCEL);
+    EXPECT_EQ(lang(IDS_RENAME_TITLE), name.caption);
+
+    // Escape goes through the closing question while an edit is unsaved.
+    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"not yet saved"));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_TEXT, EN_CHANGE), reinterpret_cast<LPARAM>(text));
+    PostMessageW(tree, WM_KEYDOWN, VK_ESCAPE, 0);
+    ModalWindow question = answerOf(m.pid(), main, IDCANCEL);
+    EXPECT_EQ(lang(IDS_UNSAVED_QUESTION), question.text);
+    EXPECT_FALSE(m.waitExit(500));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(answerOf(m.pid(), main, IDNO).pressed);
+    EXPECT_TRUE(m.waitExit(10000));
+    EXPECT_STREQ(L"saved by Ctrl+S", storedCustom(L"Default", L"Plants")->reminderText);
+}

@@ -433,3 +433,58 @@ TEST_F(RemindersPage, TreeKeysAndLanguageRefresh) {
     }
     EXPECT_TRUE(storedNames(TRUE, L"Default").empty());
 }
+
+// The store's group "Default" is shown and typed under the language's name for it, and keeps that
+// name across a language change. A second language made from English shows it.
+TEST_F(RemindersPage, TheDefaultGroupGoesByTheLanguagesName) {
+    std::wstring folder = makeTempFolder(L"lang");
+    std::wstring langDir = folder + L"\\lang";
+    CreateDirectoryW(langDir.c_str(), nullptr);
+    std::wstring english = exeFolder() + L"\\lang\\English.lng";
+    ASSERT_TRUE(CopyFileW(english.c_str(), (langDir + L"\\English.lng").c_str(), FALSE));
+    HANDLE f = CreateFileW(english.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    std::string bytes(GetFileSize(f, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(f);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    size_t at = text.find(L"a40=Default");
+    ASSERT_NE(std::wstring::npos, at);
+    text.replace(at, 11, L"a40=Standard");
+    writeFile(langDir + L"\\German.lng", utf16(text));
+    installAt(folder);
+    setUserDword(L"Language", static_cast<DWORD>(getLangCode(0)));
+    storeCustom(L"Default", L"A", daysAhead(1, 9, 0));
+
+    MainWindow win;
+    HWND page = win.page(TAB_CUSTOM);
+    HWND t = tree(page);
+    EXPECT_TRUE(findItem(t, L"Standard", L"A"));
+    EXPECT_FALSE(findItem(t, L"Default"));
+    {
+        ModalScript answers(ME, {typeAndOk(IDC_RENAME_EDIT, L"B"), chooseAndOk(IDC_SELGROUP_LIST, L"Standard")});
+        click(page, IDC_R_NEWREM);
+        answers.result();
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"A", L"B"}), storedNames(TRUE, L"Default"));
+    {
+        ModalScript answers(ME, {typeAndOk(IDC_GROUP_EDIT, L"STANDARD"), {IDOK}});
+        click(page, IDC_R_NEWGROUP);
+        ASSERT_EQ(2u, answers.result().size());
+        EXPECT_EQ(0u, answers.result()[1].text.find(lang(IDS_NO_NEW_GROUP)));
+    }
+    ASSERT_TRUE(selectItem(page, IDC_R_TREE, L"Standard", L"A"));
+    {
+        ModalScript same(ME, {chooseAndOk(IDC_SELGROUP_LIST, L"Standard"), {IDOK}});
+        click(page, IDC_R_CHGROUP);
+        ASSERT_EQ(2u, same.result().size());
+        EXPECT_EQ(lang(IDS_SAME_GROUP), same.result()[1].text);
+    }
+    setUserDword(L"Language", static_cast<DWORD>(getLangCode(1)));
+    loadStrings();
+    EXPECT_TRUE(findItem(t, L"Default", L"A"));
+    EXPECT_FALSE(findItem(t, L"Standard"));
+    EXPECT_EQ(L"A", itemTextOf(page, IDC_R_NAME)); // the refresh keeps the reminder on show
+    installAt(binFolder());
+}
