@@ -46,12 +46,16 @@ static HTREEITEM groupItemFor(const wchar_t* group) {
 
 void reloadReminders() {
     clearPage(page);
+    // One layout of the tree at the end instead of one per item.
+    SendMessageW(pageTree(page), WM_SETREDRAW, FALSE, 0);
     StringList* groups = getGroups(TRUE);
     for (StringList* g = groups; g; g = g->next) {
         HTREEITEM item = insertItem(pageTree(page), nullptr, displayName(g->string), nullptr);
         adoptGroup(page, item, getReminders(TRUE, g->string));
     }
     freeStringList(groups);
+    SendMessageW(pageTree(page), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(pageTree(page), nullptr, TRUE);
     loadPanel(page, nullptr);
 }
 

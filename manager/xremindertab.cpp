@@ -20,12 +20,16 @@ BOOL isXUnsaved() { return hasEdits(page); }
 
 void reloadXReminders() {
     clearPage(page);
+    // One layout of the tree at the end instead of one per item.
+    SendMessageW(pageTree(page), WM_SETREDRAW, FALSE, 0);
     StringList* groups = getGroups(FALSE);
     for (StringList* g = groups; g; g = g->next) {
         HTREEITEM item = insertItem(pageTree(page), nullptr, g->string, nullptr);
         adoptGroup(page, item, getReminders(FALSE, g->string));
     }
     freeStringList(groups);
+    SendMessageW(pageTree(page), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(pageTree(page), nullptr, TRUE);
     loadPanel(page, nullptr);
 }
 
