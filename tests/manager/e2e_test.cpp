@@ -246,3 +246,30 @@ TEST_F(ManagerProgram, KeyboardShortcutsOfTheEditor) {
     EXPECT_TRUE(m.waitExit(10000));
     EXPECT_STREQ(L"saved by Ctrl+S", storedCustom(L"Default", L"Plants")->reminderText);
 }
+
+// The notifier's menu entries start this manager from the installation folder.
+TEST(ManagerFromTheNotifier, MenuEntriesOpenTheEditorAndItsAboutPage) {
+    prepareStore();
+    Notifier tray;
+    HWND hidden = tray.hiddenWindow();
+    ASSERT_TRUE(hidden);
+    struct Case {
+        WPARAM command;
+        int tab;
+    } cases[] = {{1, TAB_BUILTIN}, {3, TAB_ABOUT}};
+    for (const Case& c : cases) {
+        PostMessageW(hidden, WM_COMMAND, c.command, 0);
+        HWND main = nullptr;
+        for (DWORD start = GetTickCount(); !main && GetTickCount() - start < 15000; Sleep(50))
+            if (HWND w = FindWindowW(L"#32770", L"Tolva Manager"); w && IsWindowVisible(w)) main = w;
+        ASSERT_TRUE(main) << c.command;
+        EXPECT_EQ(c.tab, SendMessageW(GetDlgItem(main, IDC_TABS), TCM_GETCURSEL, 0, 0));
+        DWORD pid = 0;
+        GetWindowThreadProcessId(main, &pid);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 10000));
+        CloseHandle(process);
+    }
+    EXPECT_TRUE(tray.exitFromMenu());
+}
