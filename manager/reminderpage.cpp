@@ -138,6 +138,13 @@ void fitPickers(ReminderPage& page) {
         SendDlgItemMessageW(page.dlg, page.ids->time, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(time));
 }
 
+void initPanel(ReminderPage& page, HWND dlg) {
+    page.dlg = dlg;
+    fillChoiceLists(page);
+    setDateFloor(page, nullptr);
+    fitPickers(page);
+}
+
 static void enablePanel(ReminderPage& page, bool enable) {
     for (int id : page.ids->toggled) EnableWindow(GetDlgItem(page.dlg, id), enable);
 }

@@ -36,6 +36,8 @@ HWND pageTree(const ReminderPage& page);
 bool hasEdits(const ReminderPage& page);
 void markEdited(ReminderPage& page, Reminder* rem);
 
+// The page's share of WM_INITDIALOG: its lists and pickers; the page then fills its tree.
+void initPanel(ReminderPage& page, HWND dlg);
 // Refills the frequency and active lists in the current language, keeping their selections.
 void fillChoiceLists(ReminderPage& page);
 void loadPanel(ReminderPage& page, const Reminder* rem);

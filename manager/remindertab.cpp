@@ -253,14 +253,12 @@ INT_PTR CALLBACK RemTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     try {
         switch (msg) {
         case WM_INITDIALOG: {
-            hRemTab = page.dlg = dlg;
+            hRemTab = dlg;
             HeapText name(getString(IDS_DEFAULT_GROUP));
             defgroup = name.get() ? name.get() : DEFAULT_GROUP;
             SendDlgItemMessageW(dlg, IDC_R_TEXT, EM_LIMITTEXT, MAX_TEXT, 0);
-            fillChoiceLists(page);
+            initPanel(page, dlg);
             reloadReminders();
-            setDateFloor(page, nullptr);
-            fitPickers(page);
             return TRUE;
         }
         case WM_COMMAND:
@@ -320,14 +318,16 @@ static bool nameInUse(const std::wstring& name) {
     return false;
 }
 
-// One procedure body for the three text dialogs; `accept` decides whether OK may close.
-template <typename Accept>
-static INT_PTR textDialog(HWND dlg, UINT msg, WPARAM wParam, int title, int labelId, int label, int input,
-                          Accept accept) {
+// One procedure body for the small dialogs. `init` fills the input, `accept` decides whether OK
+// may close. A drop-down list's window text is its selected entry, so all four read the same way.
+template <typename Init, typename Accept>
+static INT_PTR smallDialog(HWND dlg, UINT msg, WPARAM wParam, int title, int labelId, int label, int input, Init init,
+                           Accept accept) {
     switch (msg) {
     case WM_INITDIALOG:
         setTextBuf(nullptr);
         labelSmallDialog(dlg, title, labelId, label, input);
+        init(GetDlgItem(dlg, input));
         return FALSE; // the focus is set
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
@@ -344,6 +344,12 @@ static INT_PTR textDialog(HWND dlg, UINT msg, WPARAM wParam, int title, int labe
         }
     }
     return FALSE;
+}
+
+template <typename Accept>
+static INT_PTR textDialog(HWND dlg, UINT msg, WPARAM wParam, int title, int labelId, int label, int input,
+                          Accept accept) {
+    return smallDialog(dlg, msg, wParam, title, labelId, label, input, [](HWND) {}, accept);
 }
 
 INT_PTR CALLBACK RenameProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
@@ -372,34 +378,16 @@ INT_PTR CALLBACK NewGroupProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
 }
 
 INT_PTR CALLBACK SelGroupProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
-    switch (msg) {
-    case WM_INITDIALOG: {
-        setTextBuf(nullptr);
-        labelSmallDialog(dlg, IDS_SELGROUP_TITLE, IDC_SELGROUP_LABEL, IDS_SELGROUP_LABEL, IDC_SELGROUP_LIST);
-        HWND list = GetDlgItem(dlg, IDC_SELGROUP_LIST);
-        StringList* groups = getGroups(TRUE);
-        for (StringList* g = groups; g; g = g->next)
-            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(displayName(g->string)));
-        freeStringList(groups);
-        SendMessageW(list, CB_SETCURSEL, 0, 0);
-        return FALSE;
-    }
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            HWND list = GetDlgItem(dlg, IDC_SELGROUP_LIST);
-            LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
-            if (index == CB_ERR) return TRUE;
-            std::wstring text(static_cast<size_t>(SendMessageW(list, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
-            text.resize(static_cast<size_t>(SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
-            setTextBuf(text.c_str());
-            EndDialog(dlg, IDOK);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            setTextBuf(nullptr);
-            EndDialog(dlg, IDCANCEL);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    return smallDialog(
+        dlg, msg, wParam, IDS_SELGROUP_TITLE, IDC_SELGROUP_LABEL, IDS_SELGROUP_LABEL, IDC_SELGROUP_LIST,
+        [](HWND list) {
+            StringList* groups = getGroups(TRUE);
+            for (StringList* g = groups; g; g = g->next)
+                SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(displayName(g->string)));
+            freeStringList(groups);
+            SendMessageW(list, CB_SETCURSEL, 0, 0);
+        },
+        [](HWND dlg, const std::wstring&) {
+            return SendDlgItemMessageW(dlg, IDC_SELGROUP_LIST, CB_GETCURSEL, 0, 0) != CB_ERR;
+        });
 }

@@ -55,11 +55,9 @@ INT_PTR CALLBACK XRemTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
     try {
         switch (msg) {
         case WM_INITDIALOG:
-            hTab = page.dlg = dlg;
-            fillChoiceLists(page);
+            hTab = dlg;
+            initPanel(page, dlg);
             reloadXReminders();
-            setDateFloor(page, nullptr);
-            fitPickers(page);
             return TRUE;
         case WM_COMMAND:
             if (panelCommand(page, wParam)) return TRUE;

@@ -15,32 +15,12 @@ std::wstring standIn() {
 
 std::wstring probeLog() { return standIn() + L"\\probe.log"; }
 
+// The real manager from the build's bin folder.
 struct Manager {
-    PROCESS_INFORMATION pi{};
-    explicit Manager(const std::wstring& args = L"") {
-        std::wstring exe = binFolder() + L"\\manager.exe";
-        std::wstring line = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    }
-    ~Manager() {
-        if (!pi.hProcess) return;
-        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(pi.hProcess, 1);
-            WaitForSingleObject(pi.hProcess, 5000);
-        }
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    Manager(const Manager&) = delete;
-    Manager& operator=(const Manager&) = delete;
-    DWORD pid() const { return pi.dwProcessId; }
-    bool waitExit(DWORD timeoutMs, DWORD* code = nullptr) const {
-        if (!pi.hProcess || WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
-        if (code) GetExitCodeProcess(pi.hProcess, code);
-        return true;
-    }
+    Program process;
+    explicit Manager(const std::wstring& args = L"") : process(binFolder() + L"\\manager.exe", args) {}
+    DWORD pid() const { return process.pid(); }
+    bool waitExit(DWORD timeoutMs, DWORD* code = nullptr) const { return process.waitExit(timeoutMs, code); }
     HWND mainWindow(DWORD timeoutMs = 15000) const {
         DWORD start = GetTickCount();
         HWND skip = nullptr;
@@ -54,6 +34,28 @@ struct Manager {
         return nullptr;
     }
 };
+
+// Turns the real window to its Reminders page and selects the page's first reminder.
+HWND showFirstReminder(HWND main) {
+    HWND tabs = GetDlgItem(main, IDC_TABS);
+    SendMessageW(tabs, TCM_SETCURFOCUS, TAB_CUSTOM, 0);
+    HWND page = nullptr;
+    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, IDC_R_NEWREM)) page = child;
+    if (!page) return nullptr;
+    HWND tree = GetDlgItem(page, IDC_R_TREE);
+    auto group = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(group)));
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    return page;
+}
+
+// What typing into the text box does: the text changes and the page hears of it.
+void typeIntoRealPanel(HWND page, const wchar_t* text) {
+    HWND box = GetDlgItem(page, IDC_R_TEXT);
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_TEXT, EN_CHANGE), reinterpret_cast<LPARAM>(box));
+}
 
 // Answers a box or dialog of `pid` other than `skip`.
 ModalWindow answerOf(DWORD pid, HWND skip, int press) {
@@ -154,22 +156,11 @@ TEST_F(ManagerProgram, ClosingWithAnEditTypedIntoTheRealWindow) {
     Manager m;
     HWND main = m.mainWindow();
     ASSERT_TRUE(main);
-    HWND tabs = GetDlgItem(main, IDC_TABS);
-    SendMessageW(tabs, TCM_SETCURFOCUS, TAB_CUSTOM, 0);
-    HWND page = nullptr;
-    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (GetDlgItem(child, IDC_R_NEWREM)) page = child;
+    HWND page = showFirstReminder(main);
     ASSERT_TRUE(page);
     EXPECT_TRUE(IsWindowVisible(page));
-    HWND tree = GetDlgItem(page, IDC_R_TREE);
-    auto group = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(group)));
-    ASSERT_TRUE(item);
-    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
     EXPECT_EQ(L"Plants", itemTextOf(page, IDC_R_NAME));
-    HWND text = GetDlgItem(page, IDC_R_TEXT);
-    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Water them on Sunday"));
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_TEXT, EN_CHANGE), reinterpret_cast<LPARAM>(text));
+    typeIntoRealPanel(page, L"Water them on Sunday");
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     ModalWindow cancel = answerOf(m.pid(), main, IDCANCEL);
@@ -208,19 +199,10 @@ TEST_F(ManagerProgram, KeyboardShortcutsOfTheEditor) {
     Manager m;
     HWND main = m.mainWindow();
     ASSERT_TRUE(main);
-    HWND tabs = GetDlgItem(main, IDC_TABS);
-    SendMessageW(tabs, TCM_SETCURFOCUS, TAB_CUSTOM, 0);
-    HWND page = nullptr;
-    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (GetDlgItem(child, IDC_R_NEWREM)) page = child;
+    HWND page = showFirstReminder(main);
     ASSERT_TRUE(page);
     HWND tree = GetDlgItem(page, IDC_R_TREE);
-    auto group = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(group)));
-    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-    HWND text = GetDlgItem(page, IDC_R_TEXT);
-    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"saved by Ctrl+S"));
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_TEXT, EN_CHANGE), reinterpret_cast<LPARAM>(text));
+    typeIntoRealPanel(page, L"saved by Ctrl+S");
 
     SetForegroundWindow(main);
     Sleep(300);
@@ -235,8 +217,7 @@ TEST_F(ManagerProgram, KeyboardShortcutsOfTheEditor) {
     EXPECT_EQ(lang(IDS_RENAME_TITLE), name.caption);
 
     // Escape goes through the closing question while an edit is unsaved.
-    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"not yet saved"));
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_TEXT, EN_CHANGE), reinterpret_cast<LPARAM>(text));
+    typeIntoRealPanel(page, L"not yet saved");
     PostMessageW(tree, WM_KEYDOWN, VK_ESCAPE, 0);
     ModalWindow question = answerOf(m.pid(), main, IDCANCEL);
     EXPECT_EQ(lang(IDS_UNSAVED_QUESTION), question.text);

@@ -218,16 +218,15 @@ ModalWindow answerWindowOf(DWORD pid, int press, DWORD timeoutMs, const std::fun
     return w;
 }
 
-Notifier::Notifier(const wchar_t* args) {
-    std::wstring exe = binFolder() + L"\\Tolva.exe";
+Program::Program(const std::wstring& exe, const std::wstring& args, const wchar_t* folder) {
     std::wstring line = L"\"" + exe + L"\"";
-    if (args && *args) line += std::wstring(L" ") + args;
+    if (!args.empty()) line += L" " + args;
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, binFolder().c_str(), &si, &pi);
+    CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi);
 }
 
-Notifier::~Notifier() {
+Program::~Program() {
     if (!pi.hProcess) return;
     if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(pi.hProcess, 1);
@@ -237,16 +236,19 @@ Notifier::~Notifier() {
     CloseHandle(pi.hThread);
 }
 
-bool Notifier::waitExit(DWORD timeoutMs, DWORD* code) {
+bool Program::waitExit(DWORD timeoutMs, DWORD* code) const {
     if (!pi.hProcess || WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
     if (code) GetExitCodeProcess(pi.hProcess, code);
     return true;
 }
 
+Notifier::Notifier(const wchar_t* args)
+    : process(binFolder() + L"\\Tolva.exe", args ? args : L"", binFolder().c_str()) {}
+
 HWND Notifier::hiddenWindow(DWORD timeoutMs) const {
     DWORD start = GetTickCount();
     do {
-        Hidden h{pi.dwProcessId};
+        Hidden h{pid()};
         EnumWindows(findHidden, reinterpret_cast<LPARAM>(&h));
         if (h.hwnd) return h.hwnd;
         Sleep(25);

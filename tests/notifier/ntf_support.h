@@ -55,15 +55,23 @@ HWND findWindowOf(DWORD pid, const wchar_t* cls, DWORD timeoutMs, HWND skip = nu
 ModalWindow answerWindowOf(DWORD pid, int press, DWORD timeoutMs = 15000,
                            const std::function<void(HWND)>& before = {});
 
-// The real notifier from the build's bin folder, ended when the holder goes.
-struct Notifier {
+// A program started as a child process, ended when the holder goes if it is still running.
+struct Program {
     PROCESS_INFORMATION pi{};
-    explicit Notifier(const wchar_t* args = L"");
-    ~Notifier();
-    Notifier(const Notifier&) = delete;
-    Notifier& operator=(const Notifier&) = delete;
+    Program(const std::wstring& exe, const std::wstring& args, const wchar_t* folder = nullptr);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
     DWORD pid() const { return pi.dwProcessId; }
-    bool waitExit(DWORD timeoutMs, DWORD* code = nullptr);
+    bool waitExit(DWORD timeoutMs, DWORD* code = nullptr) const;
+};
+
+// The real notifier from the build's bin folder.
+struct Notifier {
+    Program process;
+    explicit Notifier(const wchar_t* args = L"");
+    DWORD pid() const { return process.pid(); }
+    bool waitExit(DWORD timeoutMs, DWORD* code = nullptr) const { return process.waitExit(timeoutMs, code); }
     HWND hiddenWindow(DWORD timeoutMs = 10000) const; // "WindowsApp" titled "Tolva"
     // Tray menu Exit; true when the process then ended by itself.
     bool exitFromMenu();
