@@ -81,6 +81,8 @@ wchar_t* unescape(const wchar_t* text, size_t* length = nullptr);
 // Message boxes and help.
 int msgBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 LRESULT CALLBACK MsgBoxProc(int code, WPARAM wParam, LPARAM lParam);
+// Fills the first integer field (%d, %i, %u, optionally with l) of a looked-up format.
+std::wstring fillNumber(const wchar_t* format, long long value);
 void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode);
 void openHelp();
 // Error boxes for a looked-up message: with `code` as the error code, or with none.

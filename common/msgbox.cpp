@@ -35,9 +35,8 @@ int msgBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) 
     return result;
 }
 
-// Fills the first integer field (%d, %i, %u, optionally with l) of a looked-up format.
 // Done by hand so a damaged language file can never feed the runtime a field without its argument.
-static std::wstring fillNumber(const wchar_t* format, long long value) {
+std::wstring fillNumber(const wchar_t* format, long long value) {
     std::wstring out;
     bool filled = false;
     for (const wchar_t* p = format; *p; ++p) {

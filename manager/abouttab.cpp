@@ -1,24 +1,85 @@
-// The About page: product title and notice, help, licence, forum and donation.
+// The About page: product title and notice, the help file, the licence, the forum and donations.
 #include "manager.h"
+
+#include <shellapi.h>
+
+// The maker's pages; the only two web addresses of the manager.
+static const wchar_t FORUM_URL[] = L"https://forum.ondrel.example/index.php?showforum=6";
+static const wchar_t DONATE_URL[] = L"https://www.ondrel.example/donate/";
 
 static const Label LABELS[] = {
     {IDC_A_TITLE, 0x2B0}, {IDC_A_NOTICE, 0x2B1}, {IDC_A_HELP, 0x2B3},
     {IDC_A_EULA, 0x2B2},  {IDC_A_FORUM, 0x2B4},  {IDC_A_DONATE, 0x2B5},
 };
 
+static HFONT titleFont = nullptr;
+static HBITMAP picture = nullptr;
+
+static void showLicence() {
+    HeapText dir(getStringSetting(L"InstallDir"));
+    if (!dir.get()) {
+        reportError(IDS_NO_INSTALLDIR, GetLastError());
+        return;
+    }
+    HeapText notepad(expand(L"%systemroot%\\notepad.exe"));
+    if (!notepad.get()) return;
+    std::wstring line = L"\"" + std::wstring(notepad) + L"\" \"" + std::wstring(dir) + L"\\EULA.txt\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(notepad, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        reportError(0x21C, GetLastError());
+        return;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+static void boldTitle(HWND dlg) {
+    LOGFONTW lf{};
+    auto font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
+    if (!font || !GetObjectW(font, sizeof lf, &lf)) return;
+    lf.lfWeight = FW_BOLD;
+    if ((titleFont = CreateFontIndirectW(&lf)))
+        SendDlgItemMessageW(dlg, IDC_A_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont), FALSE);
+}
+
+static void releaseResources(HWND dlg) {
+    if (picture) {
+        // Version 6 statics may keep a copy of the bitmap; that copy is ours to free as well.
+        auto shown = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(dlg, IDC_A_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (shown && shown != picture) DeleteObject(shown);
+        DeleteObject(picture);
+        picture = nullptr;
+    }
+    if (titleFont) {
+        SendDlgItemMessageW(dlg, IDC_A_TITLE, WM_SETFONT, 0, FALSE);
+        DeleteObject(titleFont);
+        titleFont = nullptr;
+    }
+}
+
 INT_PTR CALLBACK AboutTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG:
-        return TRUE;
+        boldTitle(dlg);
+        if ((picture = LoadBitmapW(hInst, MAKEINTRESOURCEW(IDB_ABOUT))))
+            SendDlgItemMessageW(dlg, IDC_A_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+        return FALSE;
+    case WM_DESTROY:
+        releaseResources(dlg);
+        return FALSE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == CMD_RELABEL) {
-            relabel(dlg, LABELS);
-            return TRUE;
+        if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+        switch (LOWORD(wParam)) {
+        case CMD_RELABEL: relabel(dlg, LABELS); break;
+        case IDC_A_HELP: openHelp(); break;
+        case IDC_A_EULA: showLicence(); break;
+        // Failures of the browser are the browser's to tell.
+        case IDC_A_FORUM: ShellExecuteW(dlg, L"open", FORUM_URL, nullptr, nullptr, SW_SHOWNORMAL); break;
+        case IDC_A_DONATE: ShellExecuteW(dlg, L"open", DONATE_URL, nullptr, nullptr, SW_SHOWNORMAL); break;
         }
-        if (LOWORD(wParam) == IDC_A_HELP && HIWORD(wParam) == BN_CLICKED) {
-            openHelp();
-            return TRUE;
-        }
+        return FALSE;
     }
     return FALSE;
 }

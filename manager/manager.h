@@ -122,3 +122,5 @@ INT_PTR CALLBACK AboutTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
 
 // Reminder files (impexp.cpp).
 void importReminders(const wchar_t* path);
+void exportReminders(const wchar_t* path);
+INT_PTR CALLBACK ImpTypeProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -12,6 +12,7 @@
 #define IDD_SETTINGSTAB 108
 #define IDD_UPDATETAB 110
 #define IDD_RENAME 112
+#define IDD_IMPTYPE 114
 #define IDD_XREMTAB 116
 #define IDD_NEWGROUP 120
 #define IDD_SELGROUP 122
@@ -87,6 +88,11 @@
 #define IDC_GROUP_EDIT 1006
 #define IDC_SELGROUP_LABEL 1009
 #define IDC_SELGROUP_LIST 1008
+
+// Import type (114).
+#define IDC_APPEND 1011
+#define IDC_REPLACE 1012
+#define IDC_IMPTYPE_TEXT 1015
 
 // Update page (110).
 #define IDC_U_PREF_LABEL 1031

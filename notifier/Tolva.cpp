@@ -70,7 +70,8 @@ bool writeRunValue() {
         reportError(IDS_NO_INSTALLDIR, GetLastError());
         return true;
     }
-    std::wstring path = std::wstring(dir) + L"\\Tolva.exe";
+    // Quoted: unquoted, a folder with a blank would start "C:\Program.exe" if someone put one there.
+    std::wstring path = L"\"" + std::wstring(dir) + L"\\Tolva.exe\"";
     rc = RegSetValueExW(run, L"Tolva", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                         static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
     if (rc != ERROR_SUCCESS) reportError(IDS_NO_RUN_VALUE, rc);

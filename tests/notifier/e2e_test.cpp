@@ -138,7 +138,7 @@ TEST(FirstRun, OkStoresThePreferenceAndTheBuiltInReminders) {
     EXPECT_EQ(countBuiltins(&earliest, &latest, started), 8);
     EXPECT_GE(earliest, 59);
     EXPECT_LE(latest, 62);
-    EXPECT_EQ(runValue(), binFolder() + L"\\Tolva.exe");
+    EXPECT_EQ(runValue(), L"\"" + binFolder() + L"\\Tolva.exe\"");
     EXPECT_TRUE(tolva.exitFromMenu());
 }
 
