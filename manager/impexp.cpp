@@ -1,8 +1,7 @@
 // Reminder files (.tlm): export of the whole library, and its import by appending or replacing.
 // A bad file must never cost the user a reminder: the whole file is read and checked before the
 // store is touched, and a Replace that fails part-way puts the old library back.
-#include "manager.h"
-#include "reminderfile.h"
+#include "impexp.h"
 
 #include <cwchar>
 #include <cwctype>
@@ -95,7 +94,7 @@ static void putBack(const Library& library) {
 }
 
 // Writes the file's records; returns how many were stored, and the code of the first failure.
-static int writeRecords(std::vector<FileRecord>& records, DWORD& failure) {
+static int writeRecords(std::vector<FileRecord>& records, SaveFn save, DWORD& failure) {
     failure = 0;
     int stored = 0;
     std::set<std::pair<bool, std::wstring>> groups;
@@ -111,7 +110,7 @@ static int writeRecords(std::vector<FileRecord>& records, DWORD& failure) {
             rem = nullptr;
             SetLastError(ERR_NOMEM);
         }
-        if (rem && saveReminder(rem)) ++stored;
+        if (rem && save(rem)) ++stored;
         else if (!failure) failure = GetLastError() ? GetLastError() : ERR_WRITE_VALUE;
         freeReminder(rem);
     }
@@ -157,26 +156,31 @@ static std::wstring withCount(int textId, int count) {
     return text.get() ? fillNumber(text, count) : std::wstring();
 }
 
+ExportResult exportLibrary(const wchar_t* path) {
+    ExportResult result;
+    result.path = path ? path : L"";
+    if (!hasExtension(result.path.c_str())) result.path += REM_EXT;
+    wchar_t full[MAX_PATH * 4];
+    DWORD n = GetFullPathNameW(result.path.c_str(), MAX_PATH * 4, full, nullptr);
+    if (n && n < MAX_PATH * 4) result.path = full;
+    std::wstring content;
+    forEachStored([&](const Reminder* rem, const std::wstring& group) {
+        content += formatRecord(toFileRecord(rem, group));
+        ++result.count;
+    });
+    result.ok = writeWhole(result.path, content, result.code);
+    return result;
+}
+
 void exportReminders(const wchar_t* path) {
     try {
-        std::wstring target = path ? path : L"";
-        if (!hasExtension(target.c_str())) target += REM_EXT;
-        wchar_t full[MAX_PATH * 4];
-        DWORD n = GetFullPathNameW(target.c_str(), MAX_PATH * 4, full, nullptr);
-        if (n && n < MAX_PATH * 4) target = full;
-        std::wstring content;
-        int count = 0;
-        forEachStored([&](const Reminder* rem, const std::wstring& group) {
-            content += formatRecord(toFileRecord(rem, group));
-            ++count;
-        });
-        DWORD code = 0;
-        if (!writeWhole(target, content, code)) {
-            reportError(0x222, code);
+        ExportResult result = exportLibrary(path);
+        if (!result.ok) {
+            reportError(0x222, result.code);
             return;
         }
         HeapText done(getString(0x223)), caption(getString(0xA00));
-        std::wstring message = std::wstring(done.get() ? done.get() : L"") + L"\n\n" + withCount(0x247, count);
+        std::wstring message = std::wstring(done.get() ? done.get() : L"") + L"\n\n" + withCount(0x247, result.count);
         msgBox(nullptr, message.c_str(), caption, MB_OK | MB_ICONINFORMATION);
     } catch (const std::bad_alloc&) {
         reportError(0x222, ERR_NOMEM);
@@ -207,6 +211,33 @@ INT_PTR CALLBACK ImpTypeProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+ImportResult importContents(FileContents& contents, bool replace, SaveFn save) {
+    ImportResult result;
+    result.refused = contents.refused;
+    DWORD failure = 0;
+    // A file with nothing readable in it is no library to replace the user's with.
+    bool usable = !contents.records.empty() || contents.refused == 0;
+    if (replace && usable) {
+        Library old;
+        takeLibrary(old);
+        result.deleteFailed = !deleteAllReminders();
+        createGroup(TRUE, DEFAULT_GROUP);
+        result.stored = writeRecords(contents.records, save, failure);
+        if (result.stored < static_cast<int>(contents.records.size())) {
+            putBack(old);
+            result.restored = true;
+            result.stored = 0;
+        }
+    } else if (!replace) {
+        createGroup(TRUE, DEFAULT_GROUP);
+        result.stored = writeRecords(contents.records, save, failure);
+    }
+    createGroup(TRUE, DEFAULT_GROUP);
+    translateReminders();
+    result.ok = result.refused == 0 && !result.restored && result.stored == static_cast<int>(contents.records.size());
+    return result;
+}
+
 static void importFile(const wchar_t* path) {
     if (!hasExtension(path)) {
         reportPlain(IDS_NOT_REMINDER_FILE);
@@ -220,39 +251,17 @@ static void importFile(const wchar_t* path) {
     FileContents contents = readRecords(file);
     INT_PTR choice = DialogBoxParamW(hInst, MAKEINTRESOURCEW(IDD_IMPTYPE), nullptr, ImpTypeProc, 0);
     if (choice == IDCANCEL) return;
-
-    bool ok = contents.refused == 0, restored = false;
-    int stored = 0;
-    // A file with nothing readable in it is no library to replace the user's with.
-    bool usable = !contents.records.empty() || contents.refused == 0;
-    if (choice == IDC_REPLACE && usable) {
-        Library old;
-        takeLibrary(old);
-        if (!deleteAllReminders()) reportPlain(0x21F);
-        createGroup(TRUE, DEFAULT_GROUP);
-        DWORD failure = 0;
-        stored = writeRecords(contents.records, failure);
-        if (stored < static_cast<int>(contents.records.size())) {
-            putBack(old);
-            restored = true;
-            stored = 0;
-            ok = false;
-        }
-    } else if (choice != IDC_REPLACE) {
-        createGroup(TRUE, DEFAULT_GROUP);
-        DWORD failure = 0;
-        stored = writeRecords(contents.records, failure);
-        ok = ok && stored == static_cast<int>(contents.records.size());
-    }
-    createGroup(TRUE, DEFAULT_GROUP);
-    translateReminders();
+    bool replace = choice == IDC_REPLACE;
+    ImportResult result = importContents(contents, replace, saveReminder);
+    if (result.deleteFailed) reportPlain(0x21F);
     if (hRemTab) reloadReminders();
     if (hTab) reloadXReminders();
 
-    HeapText result(getString(ok ? 0x221 : 0x220)), caption(getString(ok ? 0xA00 : 0xA01));
-    std::wstring message = std::wstring(result.get() ? result.get() : L"") + L"\n\n" + withCount(0x244, stored);
-    if (contents.refused) message += L"\n" + withCount(0x245, contents.refused);
-    if (restored) {
+    bool ok = result.ok;
+    HeapText text(getString(ok ? 0x221 : 0x220)), caption(getString(ok ? 0xA00 : 0xA01));
+    std::wstring message = std::wstring(text.get() ? text.get() : L"") + L"\n\n" + withCount(0x244, result.stored);
+    if (result.refused) message += L"\n" + withCount(0x245, result.refused);
+    if (result.restored) {
         HeapText back(getString(0x246));
         message += L"\n\n" + std::wstring(back.get() ? back.get() : L"");
     }

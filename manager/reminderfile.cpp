@@ -9,6 +9,9 @@
 namespace {
 
 std::wstring escaped(const std::wstring& text) {
+    // A single blank stands for the empty text, so a text that is one blank needs a form of its
+    // own; a reader that does not know it takes the text for empty, as it would the blank.
+    if (text == L" ") return L"\\s";
     HeapText e(escape(text.c_str()));
     return e.get() ? std::wstring(e) : std::wstring(L" ");
 }
@@ -38,6 +41,7 @@ bool unescaped(const std::wstring& field, std::wstring& out) {
         case L't': out += L'\t'; break;
         case L'n': out += L'\n'; break;
         case L'r': out += L'\r'; break;
+        case L's': out += L' '; break;
         default: return false;
         }
     }
