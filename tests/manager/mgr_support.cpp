@@ -1,5 +1,7 @@
 #include "mgr_support.h"
 
+#include "fixture.h"
+
 void makeGroup(const wchar_t* group) { createGroup(TRUE, group); }
 
 void storeCustom(const wchar_t* group, const wchar_t* name, const SYSTEMTIME& due, const wchar_t* text, int frequency) {
@@ -155,4 +157,32 @@ ModalStep chooseAndOk(int listId, std::wstring text) {
 std::wstring lang(int id) {
     HeapText text(getString(id));
     return text.get() ? std::wstring(text) : std::wstring();
+}
+
+std::string readBytes(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string bytes(GetFileSize(f, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(f);
+    bytes.resize(got);
+    return bytes;
+}
+
+std::wstring installWithSecondLanguage(const std::vector<std::pair<std::wstring, std::wstring>>& changes) {
+    std::wstring folder = makeTempFolder(L"lang");
+    std::wstring langDir = folder + L"\\lang";
+    CreateDirectoryW(langDir.c_str(), nullptr);
+    std::wstring english = exeFolder() + L"\\lang\\English.lng";
+    CopyFileW(english.c_str(), (langDir + L"\\English.lng").c_str(), FALSE);
+    std::string bytes = readBytes(english);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    for (const auto& [from, to] : changes) {
+        size_t at = text.find(from);
+        if (at != std::wstring::npos) text.replace(at, from.size(), to);
+    }
+    writeFile(langDir + L"\\German.lng", utf16(text));
+    installAt(folder);
+    return folder;
 }

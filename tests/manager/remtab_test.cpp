@@ -437,23 +437,7 @@ TEST_F(RemindersPage, TreeKeysAndLanguageRefresh) {
 // The store's group "Default" is shown and typed under the language's name for it, and keeps that
 // name across a language change. A second language made from English shows it.
 TEST_F(RemindersPage, TheDefaultGroupGoesByTheLanguagesName) {
-    std::wstring folder = makeTempFolder(L"lang");
-    std::wstring langDir = folder + L"\\lang";
-    CreateDirectoryW(langDir.c_str(), nullptr);
-    std::wstring english = exeFolder() + L"\\lang\\English.lng";
-    ASSERT_TRUE(CopyFileW(english.c_str(), (langDir + L"\\English.lng").c_str(), FALSE));
-    HANDLE f = CreateFileW(english.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, f);
-    std::string bytes(GetFileSize(f, nullptr), '\0');
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(f);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    size_t at = text.find(L"a40=Default");
-    ASSERT_NE(std::wstring::npos, at);
-    text.replace(at, 11, L"a40=Standard");
-    writeFile(langDir + L"\\German.lng", utf16(text));
-    installAt(folder);
+    installWithSecondLanguage({{L"a40=Default", L"a40=Standard"}});
     setUserDword(L"Language", static_cast<DWORD>(getLangCode(0)));
     storeCustom(L"Default", L"A", daysAhead(1, 9, 0));
 
