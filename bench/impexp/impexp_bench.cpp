@@ -141,11 +141,11 @@ int main(int argc, char** argv) {
             double start = now();
             if ((round + turn) % 2 == 0) {
                 ExportResult result = exportLibrary(path.c_str());
-                exporting = std::min(exporting, now() - start);
+                exporting = std::min(exporting, now() - start); fprintf(stderr,"export %.1f\n",(now()-start)*1e3);
                 if (!result.ok || result.count != total) fail("the export did not write every reminder");
             } else {
                 int count = readAll();
-                reading = std::min(reading, now() - start);
+                reading = std::min(reading, now() - start); fprintf(stderr,"read %.1f\n",(now()-start)*1e3);
                 if (count != total) fail("the store did not read every reminder");
             }
         }
@@ -178,11 +178,11 @@ int main(int argc, char** argv) {
                 bool opened = readFile(path, contents);
                 parsing = std::min(parsing, now() - start);
                 ImportResult result = importContents(contents, false, saveReminder);
-                importing = std::min(importing, now() - start);
+                importing = std::min(importing, now() - start); fprintf(stderr,"import %.1f\n",(now()-start)*1e3);
                 if (!opened || !result.ok || result.stored != total) fail("the import did not store every reminder");
             } else {
                 int stored = saveDirectly(reference.records);
-                saving = std::min(saving, now() - start);
+                saving = std::min(saving, now() - start); fprintf(stderr,"save %.1f\n",(now()-start)*1e3);
                 if (stored != total) fail("saveReminder did not store every reminder");
             }
             if (!status && storedKeys() != total) fail("the store does not hold every reminder after a pass");
