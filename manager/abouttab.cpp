@@ -2,6 +2,7 @@
 #include "manager.h"
 
 #include <shellapi.h>
+#include <uxtheme.h>
 
 // The maker's pages; the only two web addresses of the manager.
 static const wchar_t FORUM_URL[] = L"https://forum.ondrel.example/index.php?showforum=6";
@@ -45,13 +46,8 @@ static void boldTitle(HWND dlg) {
 }
 
 static void releaseResources(HWND dlg) {
-    if (picture) {
-        // Version 6 statics may keep a copy of the bitmap; that copy is ours to free as well.
-        auto shown = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(dlg, IDC_A_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, 0));
-        if (shown && shown != picture) DeleteObject(shown);
-        DeleteObject(picture);
-        picture = nullptr;
-    }
+    if (picture) DeleteObject(picture);
+    picture = nullptr;
     if (titleFont) {
         SendDlgItemMessageW(dlg, IDC_A_TITLE, WM_SETFONT, 0, FALSE);
         DeleteObject(titleFont);
@@ -59,13 +55,40 @@ static void releaseResources(HWND dlg) {
     }
 }
 
-INT_PTR CALLBACK AboutTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
+static SIZE pictureSize() {
+    BITMAP bm{};
+    GetObjectW(picture, sizeof bm, &bm);
+    return {bm.bmWidth, bm.bmHeight};
+}
+
+// The picture is drawn by the page so that its corners show the page's own background, which
+// under visual styles is the tab's texture and no colour a bitmap could carry.
+static bool drawPicture(const DRAWITEMSTRUCT* item) {
+    if (item->CtlID != IDC_A_PICTURE || !picture) return false;
+    RECT area = item->rcItem;
+    DrawThemeParentBackground(item->hwndItem, item->hDC, &area);
+    HDC memory = CreateCompatibleDC(item->hDC);
+    HGDIOBJ old = SelectObject(memory, picture);
+    SIZE size = pictureSize();
+    // The corner colour is the background the picture was drawn on.
+    TransparentBlt(item->hDC, 0, 0, size.cx, size.cy, memory, 0, 0, size.cx, size.cy, GetPixel(memory, 0, 0));
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    return true;
+}
+
+INT_PTR CALLBACK AboutTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_INITDIALOG:
         boldTitle(dlg);
-        if ((picture = LoadBitmapW(hInst, MAKEINTRESOURCEW(IDB_ABOUT))))
-            SendDlgItemMessageW(dlg, IDC_A_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+        if ((picture = LoadBitmapW(hInst, MAKEINTRESOURCEW(IDB_ABOUT)))) {
+            SIZE size = pictureSize();
+            SetWindowPos(GetDlgItem(dlg, IDC_A_PICTURE), nullptr, 0, 0, size.cx, size.cy,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         return FALSE;
+    case WM_DRAWITEM:
+        return drawPicture(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_DESTROY:
         releaseResources(dlg);
         return FALSE;

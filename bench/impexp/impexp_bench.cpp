@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
                 parsing = std::min(parsing, now() - start);
                 ImportResult result = importContents(contents, false, saveReminder);
                 importing = std::min(importing, now() - start); fprintf(stderr,"import %.1f\n",(now()-start)*1e3);
+                { double a=now(); for (int g=0;g<GROUPS;++g) createGroup(TRUE, groupName(g).c_str()); createGroup(TRUE, DEFAULT_GROUP); createGroup(TRUE, DEFAULT_GROUP); double b=now(); translateReminders(); fprintf(stderr,"groups %.2f translate %.2f\n",(b-a)*1e3,(now()-b)*1e3);}
                 if (!opened || !result.ok || result.stored != total) fail("the import did not store every reminder");
             } else {
                 int stored = saveDirectly(reference.records);

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Draws the manager's About page picture (about.bmp, 164 x 163): the notifier's white bell with
-# its amber dot on a rounded teal tile with a soft shadow, above three small marks for the kinds of
+# its amber dot on a rounded teal tile, above three small marks for the kinds of
 # upkeep the suite reminds of (a shield, a calendar leaf, a check mark).
 # The output is committed; run this again (needs ImageMagick 6) only after changing the drawing.
 # The picture holds no words: every visible text comes from the language files.
@@ -10,8 +10,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 TEAL_LIGHT='#1FA5B3' TEAL_DARK='#0B5B69' AMBER='#F5A524'
-# A bitmap has no transparency, so the corners outside the tile take the dialog's own colour.
-DIALOG='#F0F0F0'
+# The page draws the picture with its corner colour keyed out; white is what surrounds it on a
+# themed page, so the tile's soft edges blend into it.
+DIALOG='#FFFFFF'
 
 # Everything is drawn at four times the final size and reduced once, which gives smooth edges.
 W=656 H=652
@@ -34,10 +35,8 @@ CAL_AT="translate 328,487 scale 1.25,1.25"
 CHECK_AT="translate 476,485 scale 1.2,1.2"
 ROUND="stroke-linecap round stroke-linejoin round"
 
-# Soft shadow under the tile, then the tile itself: the notifier's gradient clipped to a rounded
-# square.
-convert -size ${W}x${H} xc:none -fill '#00000060' -draw "roundrectangle 52,52 603,611 108,108" \
-    -blur 0x14 "$work/shadow.png"
+# The tile: the notifier's gradient clipped to a rounded square. No shadow: the page keys out the
+# corner colour, and a shadow's soft edge would stay behind as a grey halo.
 convert -size ${W}x${H} xc:none \
     \( -size 560x560 gradient:"$TEAL_LIGHT"-"$TEAL_DARK" \) -geometry +48+36 -composite \
     \( -size ${W}x${H} xc:none -fill white -draw "roundrectangle 48,36 607,595 112,112" \) \
@@ -45,7 +44,7 @@ convert -size ${W}x${H} xc:none \
 
 # A faint band sets the marks apart from the bell without a hard line; the calendar's amber top is
 # squared off at its foot so it reads as a leaf's header rather than a separate pill.
-convert -size ${W}x${H} xc:"$DIALOG" "$work/shadow.png" -composite "$work/tile.png" -composite \
+convert -size ${W}x${H} xc:"$DIALOG" "$work/tile.png" -composite \
     -stroke none \
     -fill '#FFFFFF1A' -draw "roundrectangle 76,410 579,560 52,52" \
     -fill '#00000030' -draw "$BELL_AT translate 0,6 $BELL_BODY" \

@@ -5,6 +5,10 @@
 #include "fixture.h"
 #include "mgr_support.h"
 
+#include <shellapi.h>
+
+#include <algorithm>
+
 namespace {
 
 std::wstring standIn() {
@@ -253,4 +257,107 @@ TEST(ManagerFromTheNotifier, MenuEntriesOpenTheEditorAndItsAboutPage) {
         CloseHandle(process);
     }
     EXPECT_TRUE(tray.exitFromMenu());
+}
+
+namespace {
+
+HWND waitForDialog(const std::wstring& caption, DWORD timeoutMs = 20000) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50))
+        if (HWND w = FindWindowW(L"#32770", caption.c_str()); w && IsWindowVisible(w)) return w;
+    return nullptr;
+}
+
+void press(HWND dlg, int id) {
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+    for (DWORD start = GetTickCount(); IsWindow(dlg) && GetTickCount() - start < 10000;) Sleep(20);
+}
+
+HWND pageWith(HWND main, int controlId) {
+    HWND tabs = GetDlgItem(main, IDC_TABS);
+    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, controlId)) return child;
+    return nullptr;
+}
+
+// The names on the real window's Reminders page, read the way a user sees them: one by one.
+std::vector<std::wstring> namesOnPage(HWND page) {
+    std::vector<std::wstring> names;
+    HWND tree = GetDlgItem(page, IDC_R_TREE);
+    auto next = [&](UINT how, HTREEITEM from) {
+        return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(from)));
+    };
+    for (HTREEITEM g = next(TVGN_ROOT, nullptr); g; g = next(TVGN_NEXT, g))
+        for (HTREEITEM c = next(TVGN_CHILD, g); c; c = next(TVGN_NEXT, c)) {
+            SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(c));
+            names.push_back(itemTextOf(page, IDC_R_NAME));
+        }
+    return names;
+}
+
+} // namespace
+
+TEST_F(ManagerProgram, ADoubleClickedFileImportsBesideAnOpenWindow) {
+    installAt(binFolder()); // the association starts the installed manager
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\TolvaReminders");
+    storeCustom(L"Default", L"Mine", nowPlusMinutes(24 * 60), L"stored");
+    Manager window;
+    HWND main = window.mainWindow();
+    ASSERT_TRUE(main);
+    HWND settings = pageWith(main, IDC_S_DUEDATE);
+    ASSERT_TRUE(settings);
+    HWND box = GetDlgItem(settings, IDC_S_ASSOC);
+    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(settings, WM_COMMAND, MAKEWPARAM(IDC_S_ASSOC, BN_CLICKED), reinterpret_cast<LPARAM>(box));
+    HWND page = showFirstReminder(main);
+    ASSERT_TRUE(page);
+    typeIntoRealPanel(page, L"edited in the window");
+
+    // Wine 8 does not merge the user's classes into HKEY_CLASSES_ROOT as Windows does, so its shell
+    // finds the association only machine-wide: the test copies there what the page wrote.
+    wchar_t command[1024] = L"";
+    DWORD size = sizeof command;
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\TolvaReminders\\shell\\open\\command",
+                                          nullptr, RRF_RT_REG_SZ, nullptr, command, &size));
+    EXPECT_EQ(L"\"" + binFolder() + L"\\manager.exe\" \"%1\"", command);
+    auto machineText = [](const wchar_t* key, const wchar_t* text) {
+        HKEY k;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr));
+        RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>((wcslen(text) + 1) * 2));
+        RegCloseKey(k);
+    };
+    machineText(L"Software\\Classes\\.tlm", L"TolvaReminders");
+    machineText(L"Software\\Classes\\TolvaReminders\\shell\\open\\command", command);
+    struct Cleanup {
+        ~Cleanup() {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TolvaReminders");
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\TolvaReminders");
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.tlm");
+        }
+    } cleanup;
+
+    std::wstring file = makeTempFolder(L"shell") + L"\\From a friend.tlm";
+    writeFile(file, utf16(L"Imported,1,Sent by a friend,5,01-04-2027_18-00-00,1, , ,Default\r\n"));
+    auto rc = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    ASSERT_GT(rc, 32);
+    HWND type = waitForDialog(lang(0x2A7));
+    ASSERT_TRUE(type);
+    press(type, IDC_APPEND);
+    HWND result = waitForDialog(lang(0xA00));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(0u, readWindow(result).text.find(lang(0x221))) << readWindow(result).text;
+    press(result, IDOK);
+    ASSERT_TRUE(storedCustom(L"Default", L"Imported"));
+    EXPECT_STREQ(L"Sent by a friend", storedCustom(L"Default", L"Imported")->reminderText);
+
+    // The open window saves its own edit without undoing the import, and shows it after a reload.
+    click(page, IDC_R_SAVE);
+    EXPECT_STREQ(L"edited in the window", storedCustom(L"Default", L"Mine")->reminderText);
+    ASSERT_TRUE(storedCustom(L"Default", L"Imported"));
+    PostMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_R_UNDO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_R_UNDO)));
+    EXPECT_TRUE(answerOf(window.pid(), main, IDYES).pressed);
+    std::vector<std::wstring> names = namesOnPage(page);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"Imported", L"Mine"}), names);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(window.waitExit(10000));
 }

@@ -1,6 +1,7 @@
 // Screenshots of every page and small dialog, for a person to look at (build/artifacts).
 #include <gtest/gtest.h>
 
+#include "fixture.h"
 #include "mgr_support.h"
 
 namespace {
@@ -60,4 +61,11 @@ TEST(ManagerScreens, EveryPageAndDialog) {
     ModalScript question(GetCurrentThreadId(), {photograph(L"delete-question", IDNO)});
     click(page, IDC_R_DELREM);
     EXPECT_EQ(1u, question.result().size());
+
+    std::wstring file = artifactsFolder() + L"\\manager-sample.tlm";
+    writeFile(file, utf16(L"Sample,1,t,3,05-03-2026_09-30-00,1, , ,Default\r\n"));
+    ModalScript import(GetCurrentThreadId(), {photograph(L"import-type", IDCANCEL)});
+    importReminders(file.c_str());
+    EXPECT_EQ(1u, import.result().size());
+    DeleteFileW(file.c_str());
 }
