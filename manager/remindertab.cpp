@@ -46,16 +46,12 @@ static HTREEITEM groupItemFor(const wchar_t* group) {
 
 void reloadReminders() {
     clearPage(page);
-    // One layout of the tree at the end instead of one per item.
-    SendMessageW(pageTree(page), WM_SETREDRAW, FALSE, 0);
     StringList* groups = getGroups(TRUE);
     for (StringList* g = groups; g; g = g->next) {
         HTREEITEM item = insertItem(pageTree(page), nullptr, displayName(g->string), nullptr);
         adoptGroup(page, item, getReminders(TRUE, g->string));
     }
     freeStringList(groups);
-    SendMessageW(pageTree(page), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(pageTree(page), nullptr, TRUE);
     loadPanel(page, nullptr);
 }
 
@@ -261,6 +257,10 @@ INT_PTR CALLBACK RemTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
             reloadReminders();
             return TRUE;
         }
+        case WM_DESTROY:
+            // An import run later in this process must not reload a page that is gone.
+            hRemTab = page.dlg = nullptr;
+            return FALSE;
         case WM_COMMAND:
             if (panelCommand(page, wParam)) return TRUE;
             if (HIWORD(wParam) != BN_CLICKED) return FALSE;

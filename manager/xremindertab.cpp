@@ -20,16 +20,12 @@ BOOL isXUnsaved() { return hasEdits(page); }
 
 void reloadXReminders() {
     clearPage(page);
-    // One layout of the tree at the end instead of one per item.
-    SendMessageW(pageTree(page), WM_SETREDRAW, FALSE, 0);
     StringList* groups = getGroups(FALSE);
     for (StringList* g = groups; g; g = g->next) {
         HTREEITEM item = insertItem(pageTree(page), nullptr, g->string, nullptr);
         adoptGroup(page, item, getReminders(FALSE, g->string));
     }
     freeStringList(groups);
-    SendMessageW(pageTree(page), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(pageTree(page), nullptr, TRUE);
     loadPanel(page, nullptr);
 }
 
@@ -59,6 +55,10 @@ INT_PTR CALLBACK XRemTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
             initPanel(page, dlg);
             reloadXReminders();
             return TRUE;
+        case WM_DESTROY:
+            // An import run later in this process must not reload a page that is gone.
+            hTab = page.dlg = nullptr;
+            return FALSE;
         case WM_COMMAND:
             if (panelCommand(page, wParam)) return TRUE;
             if (HIWORD(wParam) != BN_CLICKED) return FALSE;
