@@ -8,6 +8,8 @@
 #include <string>
 
 #include "common.h"
+#include "update.h"
+#include "updcore.h"
 
 // Resource and control ids (shared with updater.rc, which reads only the #defines).
 #include "resource.h"
@@ -33,3 +35,26 @@ wchar_t** findLoadedModule(const wchar_t* path, int* count);
 int checkProcesses();
 void killAll();
 INT_PTR CALLBACK ProcessDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The update library and what a download phase binds from it.
+extern HMODULE udDll;
+extern HINTERNET con;
+extern wchar_t** mirrors;
+extern DOWNLOADFILE downloadFilex;
+extern MD5 md5x;
+extern std::wstring tempStore; // the expanded %TEMP%\TolvaUpdate
+extern int restartTolva;
+
+// Reads the definition file whole and checks it as the library did: shape, paths and signature.
+// Anything but a definition signed with the release key is refused (logged), whoever wrote it.
+bool readDefinition(const wchar_t* path, Definition& def);
+int createFolder(const wchar_t* path);
+int doesMD5Match(const wchar_t* file, const char* digest);
+// Downloads entry `path` into `folder` from mirror 0, then mirror 1. With a digest, a file that
+// does not match it counts as a failed download from that mirror and is not kept.
+int executeDownload(const wchar_t* path, const wchar_t* folder, const char* digest);
+// Every "+f" file whose installed copy differs goes into the temporary store, checked against its
+// digest; fills `procs` with the programs that hold one and stops the notifier among them.
+int downloadUpdateFiles(const Definition& def);
+// The installed place of an entry path ("/lang/x.lng" -> "<folder>\lang\x.lng").
+std::wstring entryPath(const std::wstring& folder, const std::string& path);
