@@ -58,3 +58,15 @@ int executeDownload(const wchar_t* path, const wchar_t* folder, const char* dige
 int downloadUpdateFiles(const Definition& def);
 // The installed place of an entry path ("/lang/x.lng" -> "<folder>\lang\x.lng").
 std::wstring entryPath(const std::wstring& folder, const std::string& path);
+
+// Applying an update is all or nothing. Before a file or folder is replaced or removed, the old one
+// is moved aside into BACKUP_FOLDER inside the installation, and every step is written first to
+// the journal there; a failure, or the next run after one that was killed, puts everything back.
+#define BACKUP_FOLDER L"\\~update-backup"
+int performUpdate(const Definition& def, const wchar_t* installDir);
+// Puts back what an unfinished update changed, as its journal says; 1 when there was nothing to
+// undo or all of it was undone.
+int undoUnfinishedUpdate(const wchar_t* installDir);
+// Forgets the old copies of a finished update.
+void dropBackup(const wchar_t* installDir);
+void delTempStore();
