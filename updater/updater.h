@@ -70,3 +70,11 @@ int undoUnfinishedUpdate(const wchar_t* installDir);
 // Forgets the old copies of a finished update.
 void dropBackup(const wchar_t* installDir);
 void delTempStore();
+
+// The update run (updater.cpp).
+int updateProgram(int silent);
+int installUpdater(const wchar_t* ownPath, const wchar_t* installDir);
+// The whole program: its command line (without the program name) in, its exit code out.
+int runUpdater(const wchar_t* commandLine);
+// The MD5 of the update.dll built with this updater (32 lower-case hexadecimal digits).
+extern const char UPDATE_DLL_MD5[];

@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Makes the updater's end-to-end trees from the build's own programs: an installation of release
+1.0.0, and release 1.1.0 published with tools/release.py into the loopback server's tree.
+
+    make_release.py --bin BUILD/bin --out DIR --www WWW --key TEST.key
+DIR/install       what the test copies into an installation folder
+WWW/release       release 1.1.0: manager.exe, reminders.dll and English.lng changed, legacy.txt removed
+"""
+import argparse
+import os
+import shutil
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import release  # noqa: E402
+
+FILES = ["Tolva.exe", "manager.exe", "TolvaUpdater.exe", "reminders.dll", "update.dll", "EULA.txt",
+         "lang/English.lng"]
+CHANGED = {"manager.exe": b"\0manager 1.1.0", "reminders.dll": b"\0reminders 1.1.0",
+           "lang/English.lng": "fff0=1.1.0\r\n".encode("utf-16-le")}
+
+
+def copy(bin_dir, folder):
+    shutil.rmtree(folder, ignore_errors=True)
+    for name in FILES:
+        target = os.path.join(folder, name)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copyfile(os.path.join(bin_dir, name), target)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--bin", "--out", "--www", "--key"):
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+    install = os.path.join(args.out, "install")
+    copy(args.bin, install)
+    with open(os.path.join(install, "legacy.txt"), "wb") as f:
+        f.write(b"left over from 1.0\n")
+    build = os.path.join(args.out, "build-1.1")
+    copy(args.bin, build)
+    # Bytes after the end of a program or library change its digest and nothing else: it still loads.
+    for name, tail in CHANGED.items():
+        with open(os.path.join(build, name), "ab") as f:
+            f.write(tail)
+    www = os.path.join(args.www, "release")
+    shutil.rmtree(www, ignore_errors=True)
+    return release.main(["publish", "--build", build, "--version", "1.1.0", "--key", args.key, "--out", www,
+                         "--include", "*.exe", "--include", "*.dll", "--include", "EULA.txt",
+                         "--include", "lang/*.lng", "--remove", "/legacy.txt"])
+
+
+if __name__ == "__main__":
+    sys.exit(main())
