@@ -258,6 +258,8 @@ int downloadUpdateFiles(const Definition& def) {
         logiti(L"InstallDir = NULL (%d).\r\n", GetLastError());
         return finish(0);
     }
+    std::wstring self(32768, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
     for (const DefEntry& e : def.entries) {
         if (e.tag != "+f") continue;
         std::wstring installed = entryPath(std::wstring(dir), e.path);
@@ -266,7 +268,8 @@ int downloadUpdateFiles(const Definition& def) {
         int count = 0;
         wchar_t** holders = findLoadedModule(installed.c_str(), &count);
         for (int i = 0; i < count; ++i) {
-            bool listed = false;
+            // This updater holds update.dll itself; it is no program to wait for or to stop.
+            bool listed = _wcsicmp(holders[i], self.c_str()) == 0;
             for (StringList* p = procs; p; p = p->next) listed |= p->string && _wcsicmp(p->string, holders[i]) == 0;
             size_t length = wcslen(holders[i]);
             if (!listed && length >= 10 && _wcsicmp(holders[i] + length - 9, L"Tolva.exe") == 0) {

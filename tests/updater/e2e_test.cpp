@@ -61,13 +61,39 @@ void createUserKey(const wchar_t* path) {
 
 } // namespace
 
-TEST(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifier) {
-    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+// An installation of release 1.0.0 from the build, updating from `mirror`.
+std::wstring installRelease(const std::wstring& trees, const wchar_t* mirror) {
     std::wstring install = makeTempFolder(L"installation");
     copyTree(trees + L"\\install", install);
     installAt(install);
     setMachineString(L"CurrentVersion", L"1.0.0");
-    setMachineString(L"UpdateMirrors", serverHost() + L"/release");
+    setMachineString(L"UpdateMirrors", serverHost() + L"/" + mirror);
+    return install;
+}
+
+bool runUpdater(const std::wstring& install, DWORD timeoutMs) {
+    std::wstring updater = install + L"\\TolvaUpdater.exe", command = L"\"" + updater + L"\" /silent";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION run{};
+    if (!CreateProcessW(updater.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, install.c_str(), &si, &run))
+        return false;
+    bool ended = WaitForSingleObject(run.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(run.hProcess);
+    CloseHandle(run.hThread);
+    return ended;
+}
+
+std::wstring currentVersion() {
+    wchar_t version[32] = L"";
+    DWORD size = sizeof version;
+    RegGetValueW(HKEY_LOCAL_MACHINE, TOLVA_KEY, L"CurrentVersion", RRF_RT_REG_SZ, nullptr, version, &size);
+    return version;
+}
+
+TEST(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifier) {
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    std::wstring install = installRelease(trees, L"release");
     // A user as after set-up, so the notifier starts quietly and holds reminders.dll.
     removeUserSettings();
     setUserDword(L"Language", 1);
@@ -82,24 +108,16 @@ TEST(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifi
     WaitForInputIdle(tray.hProcess, 10000);
     Sleep(1000);
 
-    std::wstring updater = install + L"\\TolvaUpdater.exe", command = L"\"" + updater + L"\" /silent";
-    PROCESS_INFORMATION run{};
-    ASSERT_TRUE(CreateProcessW(updater.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, install.c_str(), &si, &run));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(run.hProcess, 120000));
-    CloseHandle(run.hProcess);
-    CloseHandle(run.hThread);
+    ASSERT_TRUE(runUpdater(install, 120000));
 
     std::map<std::wstring, std::string> expected = contents(trees + L"\\build-1.1"), actual = contents(install);
     EXPECT_EQ(0u, actual.count(L"update.log")) << (actual.count(L"update.log") ? "update.log left" : "");
     for (const auto& [name, bytes] : expected) EXPECT_TRUE(actual[name] == bytes) << name;
     EXPECT_EQ(0u, actual.count(L"legacy.txt"));
     EXPECT_EQ(expected.size(), actual.size());
-    wchar_t version[32] = L"";
-    DWORD size = sizeof version;
-    RegGetValueW(HKEY_LOCAL_MACHINE, TOLVA_KEY, L"CurrentVersion", RRF_RT_REG_SZ, nullptr, version, &size);
-    EXPECT_STREQ(L"1.1.0", version);
+    EXPECT_EQ(L"1.1.0", currentVersion());
     SYSTEMTIME last{};
-    size = sizeof last;
+    DWORD size = sizeof last;
     EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, TOLVA_KEY, L"LastUpdate", RRF_RT_REG_BINARY, nullptr, &last, &size));
     // The notifier was stopped for its library and started again.
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tray.hProcess, 0));
@@ -112,6 +130,44 @@ TEST(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifi
     }
     CloseHandle(tray.hProcess);
     CloseHandle(tray.hThread);
+    deleteMachineValue(L"UpdateMirrors");
+    deleteMachineValue(L"CurrentVersion");
+    installAt(exeFolder());
+}
+
+// The updater and its library changed: the installed updater hands over to a copy in %TEMP%, which
+// replaces it and starts it again to apply the rest; three processes in turn.
+TEST(UpdaterProgram, ASelfUpdateRunsThreeProcessesAndEndsAtTheNewRelease) {
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    std::wstring install = installRelease(trees, L"selfupdate");
+    ASSERT_TRUE(runUpdater(install, 120000)); // the first: it starts the second and goes
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring second = std::wstring(temp) + L"TolvaUpdater.exe", installed = install + L"\\TolvaUpdater.exe";
+    // The second and the third hold the updater's mutexes while they run.
+    DWORD start = GetTickCount();
+    auto running = [&] {
+        for (const wchar_t* name : {L"Tolva Updater Main", L"Tolva Updater Install"})
+            if (HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, name)) {
+                CloseHandle(m);
+                return true;
+            }
+        return processOf(second) || processOf(installed);
+    };
+    Sleep(500);
+    while (running() && GetTickCount() - start < 120000) Sleep(200);
+    EXPECT_FALSE(running());
+    // One that hangs (waiting on a window nobody answers) must not outlive the test.
+    for (const std::wstring& exe : {second, installed})
+        if (DWORD pid = processOf(exe))
+            if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, pid)) {
+                TerminateProcess(p, 1);
+                CloseHandle(p);
+            }
+    std::map<std::wstring, std::string> expected = contents(trees + L"\\build-self"), actual = contents(install);
+    EXPECT_EQ(0u, actual.count(L"update.log")) << (actual.count(L"update.log") ? actual[L"update.log"].size() : 0);
+    for (const auto& [name, bytes] : expected) EXPECT_TRUE(actual[name] == bytes) << name;
+    EXPECT_EQ(L"1.1.0", currentVersion());
     deleteMachineValue(L"UpdateMirrors");
     deleteMachineValue(L"CurrentVersion");
     installAt(exeFolder());

@@ -5,6 +5,7 @@
     make_release.py --bin BUILD/bin --out DIR --www WWW --key TEST.key
 DIR/install       what the test copies into an installation folder
 WWW/release       release 1.1.0: manager.exe, reminders.dll and English.lng changed, legacy.txt removed
+WWW/selfupdate    release 1.1.0 of the updater and the update library (DIR/build-self)
 """
 import argparse
 import os
@@ -43,12 +44,19 @@ def main():
     for name, tail in CHANGED.items():
         with open(os.path.join(build, name), "ab") as f:
             f.write(tail)
-    www = os.path.join(args.www, "release")
-    shutil.rmtree(www, ignore_errors=True)
-    return release.main(["publish", "--build", build, "--version", "1.1.0", "--key", args.key, "--out", www,
+    self_build = os.path.join(args.out, "build-self")
+    copy(args.bin, self_build)
+    for name, tail in {"TolvaUpdater.exe": b"\0updater 1.1.0", "update.dll": b"\0update 1.1.0"}.items():
+        with open(os.path.join(self_build, name), "ab") as f:
+            f.write(tail)
+    for name, folder, extra in (("release", build, ["--remove", "/legacy.txt"]), ("selfupdate", self_build, [])):
+        www = os.path.join(args.www, name)
+        shutil.rmtree(www, ignore_errors=True)
+        if release.main(["publish", "--build", folder, "--version", "1.1.0", "--key", args.key, "--out", www,
                          "--include", "*.exe", "--include", "*.dll", "--include", "EULA.txt",
-                         "--include", "lang/*.lng", "--remove", "/legacy.txt"])
-
+                         "--include", "lang/*.lng"] + extra):
+            return 1
+    return 0
 
 if __name__ == "__main__":
     sys.exit(main())
