@@ -29,20 +29,39 @@ inline void populateCustomReminders(int groups, int perGroup, const SYSTEMTIME& 
     }
 }
 
-// Reads every custom reminder through the store, as the notifier and the manager do; returns how many.
-inline int storeRead() {
+// Reads every custom reminder (with `builtinToo`, every built-in one as well) through the store, as
+// the notifier, the manager and an export do; returns how many.
+inline int storeRead(bool builtinToo = false) {
     int count = 0;
-    StringList* groups = getGroups(TRUE);
-    for (StringList* g = groups; g; g = g->next) {
-        ReminderList* list = getReminders(TRUE, g->string);
-        for (ReminderList* n = list; n; n = n->next) {
-            ++count;
-            freeReminder(n->reminder);
+    for (BOOL custom : {TRUE, FALSE}) {
+        if (!custom && !builtinToo) break;
+        StringList* groups = getGroups(custom);
+        for (StringList* g = groups; g; g = g->next) {
+            ReminderList* list = getReminders(custom, g->string);
+            for (ReminderList* n = list; n; n = n->next) {
+                ++count;
+                freeReminder(n->reminder);
+            }
+            freeReminderList(list);
         }
-        freeReminderList(list);
+        freeStringList(groups);
     }
-    freeStringList(groups);
     return count;
+}
+
+// Points the machine-wide InstallDir at the benchmark's own folder (the build's bin), where the
+// programs find their language files; false when the key can't be written.
+inline bool installInOwnFolder() {
+    wchar_t self[MAX_PATH];
+    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    folder.erase(folder.find_last_of(L'\\'));
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, TOLVA_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr))
+        return false;
+    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   DWORD((folder.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return true;
 }
 
 // Enumerates every custom reminder key and reads each of its values; with `decrypt`, also

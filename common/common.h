@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <cstdio>
+#include <initializer_list>
 #include <span>
 #include <string>
 
@@ -81,7 +82,9 @@ wchar_t* unescape(const wchar_t* text, size_t* length = nullptr);
 // Message boxes and help.
 int msgBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 LRESULT CALLBACK MsgBoxProc(int code, WPARAM wParam, LPARAM lParam);
-// Fills the first integer field (%d, %i, %u, optionally with l) of a looked-up format.
+// Fills the integer fields (%d, %i, %u, optionally with a 0 flag, a one-digit width and l) of a
+// looked-up format with the values in turn; fields past the values stay as they are.
+std::wstring fillNumbers(const wchar_t* format, std::initializer_list<long long> values);
 std::wstring fillNumber(const wchar_t* format, long long value);
 void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode);
 void openHelp();

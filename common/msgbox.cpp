@@ -36,9 +36,9 @@ int msgBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) 
 }
 
 // Done by hand so a damaged language file can never feed the runtime a field without its argument.
-std::wstring fillNumber(const wchar_t* format, long long value) {
+std::wstring fillNumbers(const wchar_t* format, std::initializer_list<long long> values) {
     std::wstring out;
-    bool filled = false;
+    auto next = values.begin();
     for (const wchar_t* p = format; *p; ++p) {
         if (*p != L'%') {
             out += *p;
@@ -50,10 +50,15 @@ std::wstring fillNumber(const wchar_t* format, long long value) {
             continue;
         }
         const wchar_t* q = p + 1;
+        bool zeros = *q == L'0';
+        if (zeros) ++q;
+        size_t width = 0;
+        if (*q >= L'1' && *q <= L'9') width = static_cast<size_t>(*q++ - L'0');
         if (*q == L'l') ++q;
-        if (!filled && (*q == L'd' || *q == L'i' || *q == L'u')) {
-            out += std::to_wstring(value);
-            filled = true;
+        if (next != values.end() && (*q == L'd' || *q == L'i' || *q == L'u')) {
+            std::wstring digits = std::to_wstring(*next++);
+            if (digits.size() < width) digits.insert(0, width - digits.size(), zeros ? L'0' : L' ');
+            out += digits;
             p = q;
             continue;
         }
@@ -61,6 +66,8 @@ std::wstring fillNumber(const wchar_t* format, long long value) {
     }
     return out;
 }
+
+std::wstring fillNumber(const wchar_t* format, long long value) { return fillNumbers(format, {value}); }
 
 void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode) {
     DWORD code = GetLastError();

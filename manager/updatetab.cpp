@@ -81,41 +81,6 @@ static void savePreference(HWND dlg) {
     if (rc != ERROR_SUCCESS) reportError(0x226, rc);
 }
 
-// Filled by hand, like fillNumber: a damaged language file must never hand the runtime a field
-// without its argument. Integer fields take the day, month, year, hour and minute in turn, with
-// an optional 0 flag and a one-digit width; whatever else follows a % stays as it is.
-static std::wstring fillDate(const wchar_t* format, const SYSTEMTIME& t) {
-    const int values[] = {t.wDay, t.wMonth, t.wYear, t.wHour, t.wMinute};
-    size_t next = 0;
-    std::wstring out;
-    for (const wchar_t* p = format; *p; ++p) {
-        if (*p != L'%') {
-            out += *p;
-            continue;
-        }
-        if (p[1] == L'%') {
-            out += L'%';
-            ++p;
-            continue;
-        }
-        const wchar_t* q = p + 1;
-        bool zeros = *q == L'0';
-        if (zeros) ++q;
-        size_t width = 0;
-        if (*q >= L'1' && *q <= L'9') width = static_cast<size_t>(*q++ - L'0');
-        if (*q == L'l') ++q;
-        if (next < std::size(values) && (*q == L'd' || *q == L'i' || *q == L'u')) {
-            std::wstring digits = std::to_wstring(values[next++]);
-            if (digits.size() < width) digits.insert(0, width - digits.size(), zeros ? L'0' : L' ');
-            out += digits;
-            p = q;
-            continue;
-        }
-        out += *p;
-    }
-    return out;
-}
-
 static void loadUpdateDetails(HWND dlg) {
     HeapText unknown(getString(0x224));
     HeapText version(getStringSetting(L"CurrentVersion"));
@@ -127,7 +92,7 @@ static void loadUpdateDetails(HWND dlg) {
     // A value that is no date at all (month 13, say) says as little as no value.
     if (stored && SystemTimeToFileTime(stored, &check)) {
         HeapText format(getString(0x225));
-        if (format.get()) last = fillDate(format, *stored);
+        if (format.get()) last = fillNumbers(format, {stored->wDay, stored->wMonth, stored->wYear, stored->wHour, stored->wMinute});
     }
     free(stored);
     SetDlgItemTextW(dlg, IDC_U_LAST, last.c_str());

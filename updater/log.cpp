@@ -24,25 +24,10 @@ void logit(const wchar_t* text) {
     if (text) write(text, wcslen(text));
 }
 
-// Fills %d fields in turn by hand, so a format can never be handed a field without its number.
-static std::wstring fill(const wchar_t* format, std::initializer_list<long long> values) {
-    std::wstring out;
-    auto next = values.begin();
-    for (const wchar_t* p = format; *p; ++p) {
-        if (p[0] == L'%' && p[1] == L'd' && next != values.end()) {
-            out += std::to_wstring(*next++);
-            ++p;
-        } else {
-            out += *p;
-        }
-    }
-    return out;
-}
-
-void logiti(const wchar_t* format, long long value) { logit(fill(format, {value}).c_str()); }
+void logiti(const wchar_t* format, long long value) { logit(fillNumbers(format, {value}).c_str()); }
 
 void logitii(const wchar_t* format, long long first, long long second) {
-    logit(fill(format, {first, second}).c_str());
+    logit(fillNumbers(format, {first, second}).c_str());
 }
 
 int openLog(int header) {

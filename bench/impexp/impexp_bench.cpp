@@ -34,24 +34,6 @@ struct Passes {
     double spread() const { return worst / best - 1; }
 };
 
-// Every reminder of both classes through the store, the reads an export is made of; returns how many.
-int readAll() {
-    int count = 0;
-    for (BOOL custom : {TRUE, FALSE}) {
-        StringList* groups = getGroups(custom);
-        for (StringList* g = groups; g; g = g->next) {
-            ReminderList* list = getReminders(custom, g->string);
-            for (ReminderList* n = list; n; n = n->next) {
-                ++count;
-                freeReminder(n->reminder);
-            }
-            freeReminderList(list);
-        }
-        freeStringList(groups);
-    }
-    return count;
-}
-
 // The groups stay and the reminders go, so every import round writes into the same store: new keys
 // in existing groups. Over the full store an Append would overwrite instead, and resetting to it
 // would cost another 10,000 saves per round.
@@ -110,17 +92,10 @@ int main(int argc, char** argv) {
 
     // Import rewrites the built-in texts from the language files, found through the installation
     // folder, which is ours.
-    wchar_t self[MAX_PATH];
-    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    folder.erase(folder.find_last_of(L'\\'));
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, TOLVA_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) {
+    if (!installInOwnFolder()) {
         fprintf(stderr, "cannot create the machine-wide key\n");
         return 1;
     }
-    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   DWORD((folder.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 
     wchar_t temp[MAX_PATH];
     DWORD length = GetTempPathW(MAX_PATH, temp);
@@ -155,7 +130,7 @@ int main(int argc, char** argv) {
                 exporting.add(now() - start);
                 if (!result.ok || result.count != total) fail("the export did not write every reminder");
             } else {
-                int count = readAll();
+                int count = storeRead(true);
                 reading.add(now() - start);
                 if (count != total) fail("the store did not read every reminder");
             }

@@ -87,17 +87,10 @@ double mib(SIZE_T bytes) { return double(bytes) / (1024.0 * 1024.0); }
 
 int main() {
     // The manager finds its language files through the installation folder, which is ours.
-    wchar_t self[MAX_PATH];
-    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    folder.erase(folder.find_last_of(L'\\'));
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, TOLVA_KEY, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) {
+    if (!installInOwnFolder()) {
         fprintf(stderr, "cannot create the machine-wide key\n");
         return 1;
     }
-    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   DWORD((folder.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 
     SYSTEMTIME due;
     GetLocalTime(&due);
@@ -106,7 +99,9 @@ int main() {
     // Without "Default" the manager takes the store for a first run and asks instead of opening.
     createGroup(TRUE, DEFAULT_GROUP);
 
-    std::wstring exe = folder + L"\\manager.exe";
+    wchar_t self[MAX_PATH];
+    std::wstring exe(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    exe = exe.substr(0, exe.find_last_of(L'\\')) + L"\\manager.exe";
     double open = 1e9, store = 1e9;
     int reminders = 0;
     PROCESS_MEMORY_COUNTERS memory{};

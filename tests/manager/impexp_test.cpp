@@ -134,7 +134,7 @@ TEST_F(ReminderFiles, BadFilesNeverCostAReminder) {
     nul += L"xt,3,05-03-2026_09-30-00,1, , ,Default\r\n";
     std::string utf8 = "Backup,1,Back up files,3,05-03-2026_09-30-00,1, , ,Default\r\n";
     std::string truncated = utf16(goodLine(L"Cut")).substr(0, 41);
-    std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0\x1f\xf3\xffa", 33);
+    std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0\x1f\xf3\xff" "a", 33);
     struct Case {
         const char* label;
         std::string bytes;
