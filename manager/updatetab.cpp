@@ -220,10 +220,18 @@ static void loadNews(HWND dlg) {
     CloseHandle(thread);
 }
 
-// Texts still queued when the page goes would be lost with it.
+// Texts still queued when the page goes would be lost with it. PeekMessage hands out the quit
+// message whatever the filter, and the main window posts it just before its pages go: it is put
+// back, or the program would never end.
 static void dropQueuedNews(HWND dlg) {
     MSG msg;
-    while (PeekMessageW(&msg, dlg, WM_NEWS_LINE, WM_NEWS_LINE, PM_REMOVE)) free(reinterpret_cast<wchar_t*>(msg.lParam));
+    while (PeekMessageW(&msg, dlg, WM_NEWS_LINE, WM_NEWS_LINE, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        free(reinterpret_cast<wchar_t*>(msg.lParam));
+    }
 }
 
 // ---- Check Now ----------------------------------------------------------------------------------
