@@ -88,6 +88,9 @@ std::wstring fillNumbers(const wchar_t* format, std::initializer_list<long long>
 std::wstring fillNumber(const wchar_t* format, long long value);
 void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode);
 void openHelp();
+// Opens a file of the installation folder in a Windows program (environment references expanded),
+// both paths quoted; a missing folder is reported with 0xA02, a failed start with `failText`.
+void openInstalledFile(const wchar_t* viewer, const wchar_t* file, int failText);
 // Error boxes for a looked-up message: with `code` as the error code, or with none.
 void reportError(int textId, DWORD code);
 void reportPlain(int textId);

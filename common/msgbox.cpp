@@ -90,7 +90,7 @@ void errBox(const wchar_t* format, const wchar_t* arg, BOOL withCode) {
     }
 }
 
-void openHelp() {
+void openInstalledFile(const wchar_t* viewer, const wchar_t* file, int failText) {
     HeapText dir(getStringSetting(L"InstallDir"));
     if (!dir.get()) {
         DWORD rc = GetLastError();
@@ -99,15 +99,15 @@ void openHelp() {
         errBox(text, nullptr, TRUE);
         return;
     }
-    HeapText viewer(expand(L"%systemroot%\\hh.exe"));
-    if (!viewer.get()) return;
-    std::wstring cmd = L"\"" + std::wstring(viewer) + L"\" \"" + std::wstring(dir) + L"\\Tolva.chm\"";
+    HeapText program(expand(viewer));
+    if (!program.get()) return;
+    std::wstring cmd = L"\"" + std::wstring(program) + L"\" \"" + std::wstring(dir) + L"\\" + file + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(viewer, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(program, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         DWORD rc = GetLastError();
-        HeapText text(getString(IDS_NO_HELP));
+        HeapText text(getString(failText));
         SetLastError(rc);
         errBox(text, nullptr, TRUE);
         return;
@@ -115,6 +115,8 @@ void openHelp() {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
 }
+
+void openHelp() { openInstalledFile(L"%systemroot%\\hh.exe", L"Tolva.chm", IDS_NO_HELP); }
 
 void reportError(int textId, DWORD code) {
     HeapText text(getString(textId));

@@ -16,26 +16,6 @@ static const Label LABELS[] = {
 static HFONT titleFont = nullptr;
 static HBITMAP picture = nullptr;
 
-static void showLicence() {
-    HeapText dir(getStringSetting(L"InstallDir"));
-    if (!dir.get()) {
-        reportError(IDS_NO_INSTALLDIR, GetLastError());
-        return;
-    }
-    HeapText notepad(expand(L"%systemroot%\\notepad.exe"));
-    if (!notepad.get()) return;
-    std::wstring line = L"\"" + std::wstring(notepad) + L"\" \"" + std::wstring(dir) + L"\\EULA.txt\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(notepad, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        reportError(0x21C, GetLastError());
-        return;
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-}
-
 static void boldTitle(HWND dlg) {
     LOGFONTW lf{};
     auto font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
@@ -97,7 +77,7 @@ INT_PTR CALLBACK AboutTabDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
         switch (LOWORD(wParam)) {
         case CMD_RELABEL: relabel(dlg, LABELS); break;
         case IDC_A_HELP: openHelp(); break;
-        case IDC_A_EULA: showLicence(); break;
+        case IDC_A_EULA: openInstalledFile(L"%systemroot%\\notepad.exe", L"EULA.txt", 0x21C); break;
         // Failures of the browser are the browser's to tell.
         case IDC_A_FORUM: ShellExecuteW(dlg, L"open", FORUM_URL, nullptr, nullptr, SW_SHOWNORMAL); break;
         case IDC_A_DONATE: ShellExecuteW(dlg, L"open", DONATE_URL, nullptr, nullptr, SW_SHOWNORMAL); break;

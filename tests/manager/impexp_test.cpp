@@ -59,7 +59,7 @@ TEST_F(ReminderFiles, TheWorkedExampleByteForByte) {
         ASSERT_TRUE(result.ok) << result.code;
         EXPECT_EQ(1, result.count);
         EXPECT_EQ(_wcsicmp(file(c.written).c_str(), result.path.c_str()), 0) << result.path;
-        std::string bytes = readBytes(file(c.written));
+        std::string bytes = readFileBytes(file(c.written));
         EXPECT_EQ(utf16(L"Backup,1,Back up files,3,05-03-2026_09-30-00,1, , ,Default\r\n"), bytes);
         EXPECT_EQ(std::string("\x42\x00\x61\x00\x63\x00", 6), bytes.substr(0, 6));
     }
@@ -67,7 +67,7 @@ TEST_F(ReminderFiles, TheWorkedExampleByteForByte) {
     deleteGroup(TRUE, L"Default");
     ExportResult empty = exportLibrary(file(L"empty").c_str());
     ASSERT_TRUE(empty.ok);
-    EXPECT_EQ(0u, readBytes(file(L"empty.tlm")).size());
+    EXPECT_EQ(0u, readFileBytes(file(L"empty.tlm")).size());
     storeCustom(L"Default", L"Doomed", when(2026, 3, 5, 9, 30, 0));
     EXPECT_EQ(0u, importByDialog(file(L"empty.tlm"), IDC_REPLACE).find(lang(0x221)));
     EXPECT_TRUE(storedNames(TRUE, L"Default").empty());
@@ -229,7 +229,7 @@ TEST_F(ReminderFiles, AFailedExportLeavesTheOldFileAsItWas) {
     exportReminders(target.c_str());
     EXPECT_EQ(0u, box.result().text.find(lang(0x222))) << box.result().text;
     CloseHandle(held);
-    EXPECT_EQ("old contents", readBytes(target));
+    EXPECT_EQ("old contents", readFileBytes(target));
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     int files = 0;

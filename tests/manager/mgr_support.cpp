@@ -159,24 +159,13 @@ std::wstring lang(int id) {
     return text.get() ? std::wstring(text) : std::wstring();
 }
 
-std::string readBytes(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return {};
-    std::string bytes(GetFileSize(f, nullptr), '\0');
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(f);
-    bytes.resize(got);
-    return bytes;
-}
-
 std::wstring installWithSecondLanguage(const std::vector<std::pair<std::wstring, std::wstring>>& changes) {
     std::wstring folder = makeTempFolder(L"lang");
     std::wstring langDir = folder + L"\\lang";
     CreateDirectoryW(langDir.c_str(), nullptr);
     std::wstring english = exeFolder() + L"\\lang\\English.lng";
     CopyFileW(english.c_str(), (langDir + L"\\English.lng").c_str(), FALSE);
-    std::string bytes = readBytes(english);
+    std::string bytes = readFileBytes(english);
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     for (const auto& [from, to] : changes) {
         size_t at = text.find(from);

@@ -53,7 +53,6 @@ ModalStep chooseAndOk(int listId, std::wstring text);
 // An installation folder of its own whose lang\ holds English and a "German" made from English
 // with the given entries replaced ("a40=Default" -> "a40=Standard"); InstallDir points at it.
 std::wstring installWithSecondLanguage(const std::vector<std::pair<std::wstring, std::wstring>>& changes);
-std::string readBytes(const std::wstring& path);
 
 // Text of the current language, as the program looks it up.
 std::wstring lang(int id);

@@ -169,7 +169,7 @@ TEST_F(SettingsPage, ImportAndExportThroughTheFileDialogs) {
         EXPECT_EQ(0u, answers.result()[1].text.find(lang(0x223)));
     }
     EXPECT_FALSE(isCUnsaved()); // saved without a question before the export
-    std::string bytes = readBytes(path + L".tlm");
+    std::string bytes = readFileBytes(path + L".tlm");
     EXPECT_NE(std::string::npos, bytes.find(utf16(L"Mine,1,edited before the export,")));
 
     RegDeleteTreeW(HKEY_CURRENT_USER, REMINDERS_KEY L"\\Custom\\Default");

@@ -110,16 +110,6 @@ void setMachineBinary(const wchar_t* name, const void* data, DWORD size) {
     RegCloseKey(key);
 }
 
-SYSTEMTIME stamp(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
-    SYSTEMTIME t{};
-    t.wYear = year;
-    t.wMonth = month;
-    t.wDay = day;
-    t.wHour = hour;
-    t.wMinute = minute;
-    return t;
-}
-
 void setLastUpdate(const SYSTEMTIME& t) { setMachineBinary(L"LastUpdate", &t, sizeof t); }
 
 DWORD userDword(const wchar_t* value) {
@@ -232,10 +222,10 @@ TEST_F(UpdatePage, ShowsTheInstalledVersionAndTheLastUpdateOrUnknown) {
         std::wstring versionShown, lastShown;
     } const CASES[] = {
         {"nothing stored", nullptr, std::nullopt, lang(0x224), lang(0x224)},
-        {"both stored", L"1.2.3", stamp(2024, 3, 5, 7, 9), L"1.2.3", L"05/03/2024 07:09"},
-        {"two-digit fields", L"10.0.12", stamp(1999, 12, 31, 23, 59), L"10.0.12", L"31/12/1999 23:59"},
+        {"both stored", L"1.2.3", at(2024, 3, 5, 7, 9), L"1.2.3", L"05/03/2024 07:09"},
+        {"two-digit fields", L"10.0.12", at(1999, 12, 31, 23, 59), L"10.0.12", L"31/12/1999 23:59"},
         {"empty version, no date", L"", std::nullopt, lang(0x224), lang(0x224)},
-        {"a date that is none", L"2.0", stamp(2024, 13, 40, 25, 61), L"2.0", lang(0x224)},
+        {"a date that is none", L"2.0", at(2024, 13, 40, 25, 61), L"2.0", lang(0x224)},
     };
     for (const Case& c : CASES) {
         SCOPED_TRACE(c.what);
@@ -256,7 +246,7 @@ TEST_F(UpdatePage, ShowsTheInstalledVersionAndTheLastUpdateOrUnknown) {
 }
 
 TEST_F(UpdatePage, ADamagedDateFormatIsFilledByHand) {
-    setLastUpdate(stamp(2024, 3, 5, 7, 9));
+    setLastUpdate(at(2024, 3, 5, 7, 9));
     MainWindow win;
     HWND page = win.page(TAB_UPDATE);
     struct Case {
@@ -533,7 +523,7 @@ TEST_F(UpdatePage, CheckNowActsOnTheAnswer) {
         // the updater has run.
         auto updated = [] {
             setMachineText(L"CurrentVersion", L"1.1.0");
-            setLastUpdate(stamp(2025, 6, 1, 12, 30));
+            setLastUpdate(at(2025, 6, 1, 12, 30));
         };
         if (!c.press) {
             pump(1000);

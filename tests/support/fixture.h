@@ -17,6 +17,8 @@ void setUserDword(const wchar_t* name, DWORD value);
 // A new empty folder under %TEMP%.
 std::wstring makeTempFolder(const wchar_t* tag);
 void writeFile(const std::wstring& path, const std::string& bytes);
+// The bytes of a file (empty when it can't be read); others may hold it open for writing.
+std::string readFileBytes(const std::wstring& path);
 // UTF-16LE bytes of a text, without a byte-order mark.
 std::string utf16(const std::wstring& text);
 

@@ -9,17 +9,6 @@
 
 namespace {
 
-std::string bytesOf(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return {};
-    std::string bytes(GetFileSize(f, nullptr), '\0');
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(f);
-    bytes.resize(got);
-    return bytes;
-}
-
 std::wstring textOf(const std::string& bytes) {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
@@ -73,7 +62,7 @@ TEST_F(Updater, TwoFailedRunsLeaveOneLogWithTwoHeaders) {
         logitii(L"Download failed (%d - %d).\r\n", 4, 404);
         closeLog();
     }
-    std::string bytes = bytesOf(folder + L"\\update.log");
+    std::string bytes = readFileBytes(folder + L"\\update.log");
     ASSERT_FALSE(bytes.empty());
     EXPECT_NE(std::string("\xFF\xFE", 2), bytes.substr(0, 2)); // no byte-order mark
     std::wstring text = textOf(bytes);
@@ -86,7 +75,7 @@ TEST_F(Updater, TwoFailedRunsLeaveOneLogWithTwoHeaders) {
     ASSERT_EQ(1, openLog(0));
     logit(L"Updater install process started.\r\n");
     closeLog();
-    EXPECT_EQ(textOf(bytes) + L"Updater install process started.\r\n", textOf(bytesOf(folder + L"\\update.log")));
+    EXPECT_EQ(textOf(bytes) + L"Updater install process started.\r\n", textOf(readFileBytes(folder + L"\\update.log")));
     deleteLog();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\update.log").c_str()));
     // Nothing is written, nor does anything fail, while no log is open.
@@ -131,7 +120,7 @@ TEST_F(Updater, RunningProgramsAreFoundCheckedAndStopped) {
     killAll(); // one copy per entry
     closeLog();
     EXPECT_TRUE(first.ended(0) != second.ended(0));
-    std::wstring log = textOf(bytesOf(folder + L"\\update.log"));
+    std::wstring log = textOf(readFileBytes(folder + L"\\update.log"));
     EXPECT_NE(std::wstring::npos, log.find(L"Terminating process: \"" + probe + L"\"\r\nProcess successfully terminated.\r\n"));
     killAll();
     EXPECT_TRUE(first.ended() && second.ended());
