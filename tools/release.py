@@ -2,6 +2,7 @@
 """Tolva's release tool: turns a build's output folder into the update server tree.
 
     release.py publish --build build/bin --version 1.2.0 --key release.key --out /srv/mirror1 [--out /srv/mirror2]
+                       [--min 1.0.0] [--setup Tolva-setup.exe] [--remove /old.dll] [--folder /new]
     release.py keygen PRIVATE.key PUBLIC.pub      make an ECDSA P-256 signing key pair
     release.py pubkey-inc PUBLIC.pub OUT.inc      the public key as C bytes, for update.dll's build
     release.py verify DEFINITION PUBLIC.pub       check a published definition
@@ -26,6 +27,7 @@ SERVER_SOURCE = os.path.join(os.path.dirname(HERE), "server")
 DEFAULT_FILES = ["Tolva.exe", "manager.exe", "TolvaUpdater.exe", "reminders.dll", "update.dll",
                  "lang/*.lng", "Tolva.chm", "EULA.txt"]
 DEFINITION_PATH = "program/update.def"
+SETUP_PATH = "/Tolva-setup.exe"  # where a re-install fetches the setup program from
 MAX_LINE = 96  # the updater's line buffer, CR LF included
 VERSION = re.compile(r"^[0-9]{1,9}(\.[0-9]{1,9}){0,3}$")
 NAME = re.compile(r"^[A-Za-z0-9._ -]+$")
@@ -229,10 +231,15 @@ def publish(args):
         check_path(path, True)
     for path in args.remove or []:
         check_path(path, True)
-    folders = sorted({p.rsplit("/", 1)[0] for p in files if p.count("/") > 1})
+    for path in args.folder or []:
+        check_path(path, False)
+    folders = sorted({p.rsplit("/", 1)[0] for p in files if p.count("/") > 1} | set(args.folder or []))
     entries = ["+d" + folder for folder in folders]
     entries += ["+f%s:%s" % (path, md5_of(full)) for path, full in sorted(files.items())]
     entries += ["-f" + path for path in args.remove or []]
+    if args.setup:
+        # Signed with the rest: an updater starts only the setup program this digest names.
+        entries.append("+s%s:%s" % (SETUP_PATH, md5_of(args.setup)))
     definition = definition_bytes(min_version, args.version, entries, args.key)
 
     database = os.path.join(args.server, "development", "database")
@@ -243,7 +250,7 @@ def publish(args):
         for path, full in files.items():
             write_atomically(os.path.join(out, path.lstrip("/")), open(full, "rb").read())
         if args.setup:
-            write_atomically(os.path.join(out, "Tolva-setup.exe"), open(args.setup, "rb").read())
+            write_atomically(os.path.join(out, SETUP_PATH.lstrip("/")), open(args.setup, "rb").read())
         write_atomically(os.path.join(out, "development", "database"), utf16_text(database))
         write_atomically(os.path.join(out, "program", "news.txt"), utf16_text(news))
         write_atomically(os.path.join(out, DEFINITION_PATH), definition)
@@ -262,6 +269,7 @@ def main(argv=None):
     p.add_argument("--setup", help="setup program to publish as /Tolva-setup.exe")
     p.add_argument("--include", action="append", help="file pattern below --build (default: the suite's files)")
     p.add_argument("--remove", action="append", help="installed file to delete, e.g. /old.dll")
+    p.add_argument("--folder", action="append", help="folder the installation must have, e.g. /backup")
     p.add_argument("--server", default=SERVER_SOURCE, help="source of the news and database (default: server/)")
     p = sub.add_parser("keygen")
     p.add_argument("private")

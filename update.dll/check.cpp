@@ -96,7 +96,7 @@ int decideUpdate(const Definition& def, const std::wstring& installDir, const st
     }
     bool changed = false, updater = false;
     for (const DefEntry& entry : def.entries) {
-        if (!differs(entry, installDir)) continue;
+        if (entry.tag == "+s" || !differs(entry, installDir)) continue;
         changed = true;
         for (const char* name : UPDATER_FILES)
             if (_stricmp(entry.path.c_str(), name) == 0) updater = true;
@@ -159,7 +159,8 @@ int checkForUpdates(bool keepDefinition) {
 
     int result = decideUpdate(def, std::wstring(installDir.get()), installed);
     if (!keepDefinition) return result;
-    if (result != 1 && result != 2) {
+    // A re-install needs the definition too: it alone carries the setup program's digest.
+    if (result != 1 && result != 2 && result != 3) {
         forget();
         return result;
     }

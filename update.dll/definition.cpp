@@ -157,7 +157,10 @@ DefStatus parseDefinition(const char* data, size_t size, Definition& out) {
         entry.tag = line.substr(0, 2);
         std::string rest = line.size() > 2 ? line.substr(2) : std::string();
         bool file = entry.tag == "+f";
-        if (file) {
+        // "+s": the setup program a re-install downloads and runs, carried here so that its digest
+        // is signed with the rest. It is never installed, so it is no file of the installation.
+        bool setup = entry.tag == "+s";
+        if (file || setup) {
             size_t colon = rest.find(':');
             if (colon == std::string::npos) return DEF_BAD_ENTRY;
             entry.digest = rest.substr(colon + 1);
@@ -169,7 +172,13 @@ DefStatus parseDefinition(const char* data, size_t size, Definition& out) {
             return DEF_BAD_ENTRY; // the release tool writes nothing else; anything else is tampering
         }
         if (rest.find(':') != std::string::npos || rest.find('\\') != std::string::npos) return DEF_BAD_PATH;
-        if (!isSafeEntryPath(rest, file)) return DEF_BAD_PATH;
+        if (!isSafeEntryPath(rest, file || setup)) return DEF_BAD_PATH;
+        if (setup) {
+            // Downloaded into %TEMP% itself, so one name at the top; and one program only.
+            if (rest.find('/', 1) != std::string::npos) return DEF_BAD_PATH;
+            for (const DefEntry& earlier : out.entries)
+                if (earlier.tag == "+s") return DEF_BAD_ENTRY;
+        }
         entry.path = rest;
         out.entries.push_back(std::move(entry));
     }

@@ -14,7 +14,8 @@
 //   line 1  "TOLVADEF 1 min=<version>"  format tag; installations older than <version> need a re-install
 //   line 2  "SIG <base64>"              ECDSA P-256 over SHA-256 of the file with line 2 taken out
 //   line 3  "<version>"                 the release
-//   line 4+ "+f/path:md5", "-f/path", "+d/path", "-d/path" (tag, then the path at once), or empty
+//   line 4+ "+f/path:md5", "-f/path", "+d/path", "-d/path" (tag, then the path at once), or empty;
+//           at most one "+s/name:md5", the setup program for a re-install (never installed)
 // Every line ends with CR LF and is at most DEF_MAX_LINE bytes with it (the updater's line buffer).
 
 constexpr size_t DEF_MAX_LINE = 96;
@@ -22,9 +23,9 @@ constexpr size_t DEF_MAX_SIZE = 64 * 1024;
 constexpr size_t SIGNATURE_SIZE = 64; // r || s, 32 bytes each
 
 struct DefEntry {
-    std::string tag;    // "+f", "-f", "+d" or "-d"
+    std::string tag;    // "+f", "-f", "+d", "-d" or "+s"
     std::string path;   // "/name" or "/folder/name"
-    std::string digest; // "+f" only: 32 hexadecimal digits
+    std::string digest; // "+f" and "+s" only: 32 hexadecimal digits
 };
 
 struct Definition {

@@ -163,10 +163,8 @@ int performUpdate(const Definition& def, const wchar_t* installDir) {
             std::wstring source = entryPath(tempStore, e.path);
             if (!exists(source)) continue; // the installed copy was current
             // What is copied is what was checked, once more now that it is about to be used.
-            if (!doesMD5Match(source.c_str(), e.digest.c_str())) {
-                SetLastError(ERROR_INVALID_DATA);
-                return fail(L"Downloaded file changed before it was copied (%d).\r\n");
-            }
+            Handle held(holdVerified(source.c_str(), e.digest.c_str()));
+            if (!held) return fail(L"Downloaded file changed before it was copied (%d).\r\n");
             logit(L"Copying ");
             logit(source.c_str());
             logit(L" to ");

@@ -177,6 +177,21 @@ int doesMD5Match(const wchar_t* file, const char* digest) {
     return match;
 }
 
+HANDLE holdVerified(const wchar_t* path, const char* digest) {
+    // No write, delete or rename share: another program of the user, which can write %TEMP%,
+    // cannot swap the file between this check and its use.
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    char hex[33];
+    if (!digest || !md5File(path, hex) || _strnicmp(hex, digest, 32) != 0) {
+        CloseHandle(file);
+        SetLastError(ERROR_INVALID_DATA);
+        return nullptr;
+    }
+    return file;
+}
+
 static std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::wstring entryPath(const std::wstring& folder, const std::string& path) {

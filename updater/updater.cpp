@@ -29,6 +29,13 @@ void failure(int silent, int textId, bool withCode, DWORD code = 0) {
     else reportPlain(textId);
 }
 
+// A function missing from update.dll: logged with the Windows error, reported as an update failure.
+void bindFailure(const Flags& flags, const wchar_t* format) {
+    DWORD code = GetLastError();
+    logiti(format, code);
+    failure(flags.silent, 0x502, true, code);
+}
+
 void infoBox(int textId) {
     HeapText text(getString(textId)), caption(getString(0xA26));
     msgBox(nullptr, text, caption, MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
@@ -144,7 +151,9 @@ int installUpdater(const wchar_t* ownPath, const wchar_t* installDir) {
     const DefEntry* self = nullptr;
     for (const DefEntry& e : def.entries)
         if (e.tag == "+f" && _stricmp(e.path.c_str(), "/TolvaUpdater.exe") == 0) self = &e;
-    if (!self || !doesMD5Match(ownPath, self->digest.c_str())) {
+    // Held until copied: %TEMP% is the user's, and a running program's file can still be renamed.
+    Handle heldSelf(self ? holdVerified(ownPath, self->digest.c_str()) : nullptr);
+    if (!heldSelf) {
         logit(L"This updater is not the one the update definition lists.\r\n");
         return 0;
     }
@@ -174,7 +183,8 @@ int installUpdater(const wchar_t* ownPath, const wchar_t* installDir) {
         FreeLibrary(udDll);
         udDll = nullptr;
         md5x = nullptr;
-        if (!CopyFileW(temp(L"\\update.dll").c_str(), library.c_str(), FALSE)) {
+        Handle held(holdVerified(temp(L"\\update.dll").c_str(), UPDATE_DLL_MD5));
+        if (!held || !CopyFileW(temp(L"\\update.dll").c_str(), library.c_str(), FALSE)) {
             logiti(L"Unable to copy new update.dll (%d).\r\n", GetLastError());
             return 0;
         }
@@ -282,12 +292,69 @@ int selfUpdate(const Flags& flags) {
         return 0;
     }
     logit(L"Attempting to start updater install process.\r\n");
-    if (!start(temp(L"\\TolvaUpdater.exe"), std::wstring(L" /install") + (flags.silent ? L" /silent" : L""))) {
+    Handle held(holdVerified(temp(L"\\TolvaUpdater.exe").c_str(), self->digest.c_str()));
+    if (!held || !start(temp(L"\\TolvaUpdater.exe"), std::wstring(L" /install") + (flags.silent ? L" /silent" : L""))) {
         DWORD code = GetLastError();
         logiti(L"Create proccess failed (%d).\r\n", code);
         failure(flags.silent, 0xA04, true, code);
     }
     return 0;
+}
+
+// Downloads the setup program the signed definition names and starts it; for a re-install.
+void reinstall(const Flags& flags) {
+    Definition def;
+    if (!readDefinition(temp(L"\\Tolva_update.def").c_str(), def)) {
+        failure(flags.silent, 0x502, false);
+        return;
+    }
+    const DefEntry* setup = nullptr;
+    for (const DefEntry& e : def.entries)
+        if (e.tag == "+s") setup = &e;
+    if (!setup) {
+        // Nothing could be checked, so nothing may run: the question would only lead to a failure.
+        logit(L"The update definition names no setup program.\r\n");
+        failure(flags.silent, 0x502, false);
+        return;
+    }
+    HeapText question(getString(0x503)), caption(getString(0xA26));
+    if (msgBox(nullptr, question, caption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
+    auto shuffle = updateProc<SHUFFLEMIRRORS>(udDll, "shuffleMirrors");
+    if (!shuffle) return bindFailure(flags, L"Error locating shuffleMirrors function (%d).\r\n");
+    if (!(downloadFilex = updateProc<DOWNLOADFILE>(udDll, "downloadFile")))
+        return bindFailure(flags, L"Error locating downloadFile function (%d).\r\n");
+    auto open = updateProc<OPENCON>(udDll, "openCon");
+    if (!open) return bindFailure(flags, L"Error locating openCon function (%d).\r\n");
+    md5x = updateProc<MD5>(udDll, "md5");
+    if (!md5x) return bindFailure(flags, L"Error locating md5 function (%d).\r\n");
+    if (!(con = open())) {
+        DWORD code = GetLastError();
+        logiti(L"Unable to establish Internet connection (%d).\r\n", code);
+        failure(flags.silent, 0x400, true, code);
+        return;
+    }
+    logit(L"Internet connection established.\r\n");
+    mirrors = shuffle();
+    std::wstring path(setup->path.begin(), setup->path.end());
+    int ok = executeDownload(path.c_str(), temp(L"").c_str(), setup->digest.c_str());
+    free(mirrors);
+    mirrors = nullptr;
+    InternetCloseHandle(con);
+    con = nullptr;
+    if (!ok) {
+        DWORD code = GetLastError();
+        logit(L"Update failed.\r\n");
+        failure(flags.silent, 0x502, true, code);
+        return;
+    }
+    logit(L"Attempting to start installer.\r\n");
+    std::wstring program = temp(L"") + entryPath(L"", setup->path);
+    Handle held(holdVerified(program.c_str(), setup->digest.c_str()));
+    if (!held || !start(program, L" /silent")) {
+        DWORD code = GetLastError();
+        logiti(L"Create proccess failed (%d).\r\n", code);
+        failure(flags.silent, 0x504, true, code);
+    }
 }
 
 int normalRun(const Flags& flags) {
@@ -350,11 +417,9 @@ int normalRun(const Flags& flags) {
         closeLog();
         break;
     case 3:
-        // A re-install runs a downloaded setup program; until its digest is signed with the
-        // rest of the definition, nothing unverified is started.
         logit(L"Re-install required.\r\n");
+        reinstall(flags);
         closeLog();
-        failure(flags.silent, 0x502, false);
         break;
     }
     if (udDll) FreeLibrary(udDll);

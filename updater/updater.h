@@ -50,6 +50,9 @@ extern int restartTolva;
 bool readDefinition(const wchar_t* path, Definition& def);
 int createFolder(const wchar_t* path);
 int doesMD5Match(const wchar_t* file, const char* digest);
+// The file opened so that nobody can change, replace or rename it, once it has matched `digest`
+// under that hold; null (and nothing held) otherwise. What is then copied or started is what was checked.
+HANDLE holdVerified(const wchar_t* path, const char* digest);
 // Downloads entry `path` into `folder` from mirror 0, then mirror 1. With a digest, a file that
 // does not match it counts as a failed download from that mirror and is not kept.
 int executeDownload(const wchar_t* path, const wchar_t* folder, const char* digest);

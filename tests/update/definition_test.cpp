@@ -105,6 +105,21 @@ TEST(Definition, PublishedDefinitionParsesAndVerifies) {
     EXPECT_EQ(bytes.substr(0, line2) + bytes.substr(line3), def.signedBytes);
 }
 
+TEST(Definition, ReinstallCarriesTheSetupProgramsDigest) {
+    std::string bytes = published("reinstall");
+    Definition def;
+    ASSERT_EQ(DEF_OK, checkDefinition(bytes.data(), bytes.size(), def));
+    EXPECT_EQ("2.0", def.minVersion);
+    const DefEntry* setup = nullptr;
+    for (const DefEntry& e : def.entries)
+        if (e.tag == "+s") setup = &e;
+    ASSERT_NE(nullptr, setup);
+    EXPECT_EQ("/Tolva-setup.exe", setup->path);
+    char hex[33];
+    ASSERT_TRUE(md5File((treesFolder() + L"\\www\\reinstall\\Tolva-setup.exe").c_str(), hex));
+    EXPECT_EQ(std::string(hex), setup->digest);
+}
+
 TEST(Definition, AnyChangedByteBreaksTheSignature) {
     std::string bytes = published("app");
     size_t line2 = bytes.find("\r\n") + 2, line3 = bytes.find("\r\n", line2) + 2;
@@ -133,7 +148,8 @@ TEST(Definition, HostileTreesAreRefused) {
         {"colon", DEF_BAD_PATH},         {"drive", DEF_BAD_PATH},         {"drivefile", DEF_BAD_ENTRY},         {"root", DEF_BAD_PATH},
         {"device", DEF_BAD_PATH},        {"deep", DEF_BAD_PATH},          {"shortdigest", DEF_BAD_ENTRY},
         {"unknown", DEF_BAD_ENTRY},      {"badversion", DEF_BAD_VERSION}, {"hugeversion", DEF_BAD_VERSION},
-        {"badmin", DEF_BAD_VERSION},
+        {"badmin", DEF_BAD_VERSION},     {"setupdeep", DEF_BAD_PATH},     {"setupbare", DEF_BAD_ENTRY},
+        {"setuptwice", DEF_BAD_ENTRY},
     };
     for (const Case& c : cases) EXPECT_EQ(c.status, check(published(c.tree))) << c.tree;
 }

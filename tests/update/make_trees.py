@@ -36,7 +36,7 @@ def write_tree(folder, files):
             f.write(data)
 
 
-def publish(out, name, files, version, key, minimum=None, remove=None):
+def publish(out, name, files, version, key, minimum=None, remove=None, setup=None):
     build = os.path.join(out, "builds", name)
     write_tree(build, files)
     www = os.path.join(out, "www", name)
@@ -46,6 +46,10 @@ def publish(out, name, files, version, key, minimum=None, remove=None):
         argv += ["--min", minimum]
     for path in remove or []:
         argv += ["--remove", path]
+    if setup is not None:
+        argv += ["--setup", os.path.join(out, "builds", name + "-setup.exe")]
+        with open(argv[-1], "wb") as f:
+            f.write(setup)
     if release.main(argv):
         raise SystemExit("publishing %s failed" % name)
     return www
@@ -90,7 +94,8 @@ def main():
                                       lang__English_lng="English 1.1.0\n".encode("utf-16-le")), "1.1.0", key)
     publish(out, "updater", changed(TolvaUpdater_exe=b"updater 1.1.0\n" * 200), "1.1.0", key)
     publish(out, "library", changed(update_dll=b"update library 1.1.0\n" * 100), "1.1.0", key)
-    publish(out, "reinstall", changed(Tolva_exe=b"Tolva notifier 2.0.0\n"), "2.0.0", key, minimum="2.0")
+    publish(out, "reinstall", changed(Tolva_exe=b"Tolva notifier 2.0.0\n"), "2.0.0", key, minimum="2.0",
+            setup=b"setup program 2.0.0\n" * 50)
     publish(out, "rollback", changed(Tolva_exe=b"Tolva notifier 0.9.0\n"), "0.9.0", key)
     publish(out, "remove", INSTALLED, "1.0.1", key, remove=["/legacy.dll"])
 
@@ -110,7 +115,9 @@ def main():
                         ("drivefile", "+f/C:/evil.exe:" + digest), ("root", "-d/"),
                         ("device", "+f/CON.txt:" + digest), ("deep", "+f/a/b/c.exe:" + digest),
                         ("shortdigest", "+f/Tolva.exe:0123"), ("unknown", "*x/Tolva.exe"),
-                        ("overlong", "+f/" + "n" * 60 + ".exe:" + digest)]:
+                        ("overlong", "+f/" + "n" * 60 + ".exe:" + digest),
+                        ("setupdeep", "+s/lang/setup.exe:" + digest), ("setupbare", "+s/Tolva-setup.exe"),
+                        ("setuptwice", "+s/a.exe:%s\r\n+s/b.exe:%s" % (digest, digest))]:
         hostile(out, name, "1.1.0\r\n" + entry + "\r\n", key)
     hostile(out, "badversion", "1.x\r\n+f/Tolva.exe:%s\r\n" % digest, key)
     hostile(out, "hugeversion", "1.99999999999\r\n+f/Tolva.exe:%s\r\n" % digest, key)

@@ -15,6 +15,8 @@ A path may begin with one fault prefix that changes how the rest is served:
     /fault/stall/...     half the file, then silence for 20 s
     /fault/mute/...      silence for 20 s before any answer
     /fault/nolength/...  the whole file without Content-Length, ended by closing
+    /fault/dies/...      the definition, news and database whole; any other file half, then close
+                         (a mirror that goes down in the middle of an update)
 /__md5sum/REL answers with md5sum's digest of ROOT/REL (so a Windows test can ask the host's md5sum).
 """
 import argparse
@@ -80,6 +82,8 @@ def make_handler(root, log):
                 else:
                     self.send_header("Content-Length", str(size))
                 self.end_headers()
+                if fault == "dies" and "/program/" not in path and "/development/" not in path:
+                    fault = "short"
                 if fault in ("short", "stall"):
                     self.wfile.write(f.read(size // 2))
                     self.wfile.flush()

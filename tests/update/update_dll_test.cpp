@@ -385,7 +385,7 @@ TEST_F(Check, AnswersForEachPublishedTree) {
         EXPECT_FALSE(exists(definitionFile.get())) << what << ": no definition asked for";
         writeFile(definitionFile.get(), "stale definition");
         EXPECT_EQ(c.result, lib().checkUpdates(0, 1)) << what;
-        EXPECT_EQ(c.result == 1 || c.result == 2, exists(definitionFile.get())) << what;
+        EXPECT_EQ(c.result >= 1, exists(definitionFile.get())) << what;
         DeleteFileW(definitionFile);
     }
 }

@@ -5,6 +5,7 @@
 #include "fixture.h"
 #include "common.h"
 #include "update_test_support.h"
+#include "../../updater/resource.h"
 
 #include <tlhelp32.h>
 
@@ -71,17 +72,77 @@ std::wstring installRelease(const std::wstring& trees, const wchar_t* mirror) {
     return install;
 }
 
-bool runUpdater(const std::wstring& install, DWORD timeoutMs) {
-    std::wstring updater = install + L"\\TolvaUpdater.exe", command = L"\"" + updater + L"\" /silent";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION run{};
-    if (!CreateProcessW(updater.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, install.c_str(), &si, &run))
-        return false;
-    bool ended = WaitForSingleObject(run.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(run.hProcess);
-    CloseHandle(run.hThread);
-    return ended;
+// A program the test started, ended (killed if need be) when the test is done with it.
+struct Started {
+    PROCESS_INFORMATION pi{};
+    Started(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder) {
+        std::wstring line = L"\"" + program + L"\" " + arguments;
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+            pi = {};
+    }
+    Started(const Started&) = delete;
+    ~Started() {
+        if (!pi.hProcess) return;
+        if (!ended(0)) TerminateProcess(pi.hProcess, 1), WaitForSingleObject(pi.hProcess, 5000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    explicit operator bool() const { return pi.hProcess != nullptr; }
+    bool ended(DWORD ms = 120000) const { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+};
+
+bool runUpdater(const std::wstring& install, DWORD timeoutMs, const wchar_t* arguments = L"/silent") {
+    Started run(install + L"\\TolvaUpdater.exe", arguments, install);
+    return run && run.ended(timeoutMs);
+}
+
+// A dialog or message box of process `pid`, once it shows; null after `ms`.
+HWND dialogOf(DWORD pid, DWORD ms = 60000) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(100)) {
+        struct Search {
+            DWORD pid;
+            HWND found;
+        } search{pid, nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD owner = 0;
+                wchar_t cls[16] = L"";
+                GetWindowThreadProcessId(w, &owner);
+                GetClassNameW(w, cls, 16);
+                if (owner != s->pid || wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+                s->found = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+    }
+    return nullptr;
+}
+
+std::wstring listed(HWND dialog) {
+    std::wstring all;
+    HWND list = GetDlgItem(dialog, IDC_P_LIST);
+    int n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        std::wstring item(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        all += item.c_str() + std::wstring(L"\n");
+    }
+    return all;
+}
+
+std::wstring updateLog(const std::wstring& install) {
+    std::string bytes = readWholeFile(install + L"\\update.log");
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+std::wstring tempFolder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
 }
 
 std::wstring currentVersion() {
@@ -115,6 +176,8 @@ TEST(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifi
     for (const auto& [name, bytes] : expected) EXPECT_TRUE(actual[name] == bytes) << name;
     EXPECT_EQ(0u, actual.count(L"legacy.txt"));
     EXPECT_EQ(expected.size(), actual.size());
+    DWORD docs = GetFileAttributesW((install + L"\\docs").c_str());
+    EXPECT_TRUE(docs != INVALID_FILE_ATTRIBUTES && (docs & FILE_ATTRIBUTE_DIRECTORY)) << "the release's new folder";
     EXPECT_EQ(L"1.1.0", currentVersion());
     SYSTEMTIME last{};
     DWORD size = sizeof last;
@@ -168,6 +231,173 @@ TEST(UpdaterProgram, ASelfUpdateRunsThreeProcessesAndEndsAtTheNewRelease) {
     EXPECT_EQ(0u, actual.count(L"update.log")) << (actual.count(L"update.log") ? actual[L"update.log"].size() : 0);
     for (const auto& [name, bytes] : expected) EXPECT_TRUE(actual[name] == bytes) << name;
     EXPECT_EQ(L"1.1.0", currentVersion());
+    deleteMachineValue(L"UpdateMirrors");
+    deleteMachineValue(L"CurrentVersion");
+    installAt(exeFolder());
+}
+
+// Whatever goes wrong, the installation is what it was, file for file, and the log says why.
+TEST(UpdaterFaults, LeaveTheInstallationAsItWasAndSayWhy) {
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    std::wstring definition = tempFolder() + L"Tolva_update.def";
+    struct Case {
+        const wchar_t* mirror;
+        const wchar_t* arguments;
+        const wchar_t* logged;
+        void (*before)(const std::wstring& trees, const std::wstring& install);
+    } cases[] = {
+        {L"release-tampered", L"/silent", L"Downloaded file does not match its digest.", nullptr},
+        {L"release-forged", L"/silent", L"Error checking for updates.", nullptr},
+        {L"fault/dies/release", L"/silent", L"Download failed (6 - ", nullptr},
+        // Another program of the user's puts its own definition in %TEMP% for the "/force" run.
+        {L"release", L"/force /silent", L"Update definition file refused (5).",
+         [](const std::wstring&, const std::wstring&) {
+             std::string forged = readWholeFile(treesFolder() + L"\\www\\release-forged\\program\\update.def");
+             ASSERT_FALSE(forged.empty());
+             writeFile(tempFolder() + L"Tolva_update.def", forged);
+         }},
+    };
+    for (const Case& c : cases) {
+        std::string what(c.mirror, c.mirror + wcslen(c.mirror));
+        std::wstring install = installRelease(trees, c.mirror);
+        auto before = contents(install);
+        DeleteFileW(definition.c_str());
+        if (c.before) c.before(trees, install);
+        ASSERT_TRUE(runUpdater(install, 120000, c.arguments)) << what;
+        std::wstring log = updateLog(install);
+        EXPECT_NE(std::wstring::npos, log.find(c.logged)) << what << "\n" << std::string(log.begin(), log.end());
+        auto after = contents(install);
+        after.erase(L"update.log");
+        EXPECT_TRUE(before == after) << what;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((install + L"\\docs").c_str())) << what;
+        EXPECT_EQ(L"1.0.0", currentVersion()) << what;
+    }
+    DeleteFileW(definition.c_str());
+    deleteMachineValue(L"UpdateMirrors");
+    deleteMachineValue(L"CurrentVersion");
+    installAt(exeFolder());
+}
+
+// A destination that cannot be replaced half-way through: what was already copied goes back.
+TEST(UpdaterFaults, ACopyThatFailsHalfWayIsUndone) {
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    std::wstring install = installRelease(trees, L"release");
+    auto before = contents(install);
+    // Open without delete sharing: it can be neither moved aside nor overwritten. English.lng,
+    // earlier in the definition, is replaced first and must come back.
+    Handle locked(CreateFileW((install + L"\\manager.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked.h);
+    ASSERT_TRUE(runUpdater(install, 120000));
+    CloseHandle(locked.h);
+    locked.h = nullptr;
+    std::wstring log = updateLog(install);
+    EXPECT_NE(std::wstring::npos, log.find(L"Copy failed (")) << std::string(log.begin(), log.end());
+    EXPECT_NE(std::wstring::npos, log.find(L"Putting the previous files back."));
+    auto after = contents(install);
+    after.erase(L"update.log");
+    EXPECT_TRUE(before == after);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((install + L"\\docs").c_str()));
+    EXPECT_EQ(L"1.0.0", currentVersion());
+    deleteMachineValue(L"UpdateMirrors");
+    deleteMachineValue(L"CurrentVersion");
+    installAt(exeFolder());
+}
+
+// A program of the user's holds reminders.dll: the updater lists it and does what the button says.
+TEST(UpdaterProgram, RunningProgramsAreListedAndEachButtonDoesWhatItSays) {
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    std::wstring holderExe = exeFolder() + L"\\module_holder.exe";
+    enum { CANCEL, RETRY_THEN_GONE, TERMINATE } cases[] = {CANCEL, RETRY_THEN_GONE, TERMINATE};
+    for (auto c : cases) {
+        std::wstring install = installRelease(trees, L"release");
+        auto before = contents(install);
+        Started holder(holderExe, L"\"" + install + L"\\reminders.dll\" 120000", install);
+        ASSERT_TRUE(holder) << c << " " << GetLastError();
+        Sleep(500);
+        Started updater(install + L"\\TolvaUpdater.exe", L"/silent", install);
+        HWND dialog = dialogOf(updater.pi.dwProcessId);
+        ASSERT_TRUE(dialog) << c;
+        EXPECT_NE(std::wstring::npos, listed(dialog).find(holderExe)) << std::string(holderExe.begin(), holderExe.end());
+        if (c == CANCEL) {
+            PostMessageW(dialog, WM_COMMAND, IDC_P_CANCEL, 0);
+            ASSERT_TRUE(updater.ended());
+            EXPECT_FALSE(holder.ended(0)) << "left running";
+            auto after = contents(install);
+            EXPECT_NE(std::wstring::npos, updateLog(install).find(L"Update aborted (running processes)."));
+            after.erase(L"update.log");
+            EXPECT_TRUE(before == after);
+            EXPECT_EQ(L"1.0.0", currentVersion());
+            continue;
+        }
+        if (c == RETRY_THEN_GONE) {
+            // Still running: the question comes back. Closed meanwhile: the update goes on.
+            PostMessageW(dialog, WM_COMMAND, IDC_P_RETRY, 0);
+            Sleep(1500);
+            dialog = dialogOf(updater.pi.dwProcessId);
+            ASSERT_TRUE(dialog);
+            TerminateProcess(holder.pi.hProcess, 0);
+            ASSERT_TRUE(holder.ended(5000));
+            PostMessageW(dialog, WM_COMMAND, IDC_P_RETRY, 0);
+        } else {
+            PostMessageW(dialog, WM_COMMAND, IDC_P_TERMINATE, 0);
+        }
+        ASSERT_TRUE(updater.ended()) << c;
+        EXPECT_TRUE(holder.ended(5000)) << c;
+        auto expected = contents(trees + L"\\build-1.1"), actual = contents(install);
+        for (const auto& [name, bytes] : expected) EXPECT_TRUE(actual[name] == bytes) << c << " " << std::string(name.begin(), name.end());
+        EXPECT_EQ(L"1.1.0", currentVersion()) << c;
+    }
+    deleteMachineValue(L"UpdateMirrors");
+    deleteMachineValue(L"CurrentVersion");
+    installAt(exeFolder());
+}
+
+// Too old to update in place: the updater asks, even when silent, and starts only the setup
+// program the signed definition names, with "/silent".
+TEST(UpdaterProgram, AReinstallAsksAndStartsOnlyTheSignedSetupProgram) {
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    std::wstring setup = tempFolder() + L"Tolva-setup.exe", ran = setup + L".ran";
+    struct Case {
+        const wchar_t* mirror;
+        int answer;
+        const wchar_t* logged;
+        bool runs;
+    } cases[] = {
+        {L"reinstall", IDNO, L"Re-install required.\r\n", false},
+        {L"reinstall", IDYES, L"Attempting to start installer.\r\n", true},
+        {L"reinstall-tampered", IDYES, L"Downloaded file does not match its digest.\r\n", false},
+    };
+    for (const Case& c : cases) {
+        std::string what = std::string(c.mirror, c.mirror + wcslen(c.mirror)) + " " + std::to_string(c.answer);
+        std::wstring install = installRelease(trees, c.mirror);
+        auto before = contents(install);
+        DeleteFileW(ran.c_str());
+        DeleteFileW(setup.c_str());
+        Started updater(install + L"\\TolvaUpdater.exe", L"/silent", install);
+        HWND box = dialogOf(updater.pi.dwProcessId);
+        ASSERT_TRUE(box) << what;
+        PostMessageW(box, WM_COMMAND, c.answer, 0);
+        ASSERT_TRUE(updater.ended()) << what;
+        std::wstring log = updateLog(install);
+        EXPECT_NE(std::wstring::npos, log.find(L"Re-install required.\r\n")) << what;
+        EXPECT_NE(std::wstring::npos, log.find(c.logged)) << what << "\n" << std::string(log.begin(), log.end());
+        if (c.runs) {
+            for (int i = 0; i < 100 && GetFileAttributesW(ran.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+            std::string line = readWholeFile(ran);
+            std::wstring started(reinterpret_cast<const wchar_t*>(line.data()), line.size() / sizeof(wchar_t));
+            EXPECT_NE(std::wstring::npos, started.find(L" /silent")) << what << std::string(started.begin(), started.end());
+        } else {
+            Sleep(1000);
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ran.c_str())) << what << ": started";
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(setup.c_str())) << what << ": left in %TEMP%";
+        }
+        auto after = contents(install);
+        after.erase(L"update.log");
+        EXPECT_TRUE(before == after) << what << ": the setup program, not the updater, re-installs";
+    }
+    DeleteFileW(ran.c_str());
+    DeleteFileW(setup.c_str());
     deleteMachineValue(L"UpdateMirrors");
     deleteMachineValue(L"CurrentVersion");
     installAt(exeFolder());

@@ -6,6 +6,10 @@
 DIR/install       what the test copies into an installation folder
 WWW/release       release 1.1.0: manager.exe, reminders.dll and English.lng changed, legacy.txt removed
 WWW/selfupdate    release 1.1.0 of the updater and the update library (DIR/build-self)
+WWW/release-tampered, WWW/release-forged   release with one file changed on the mirror after
+                  publishing, and with its definition changed after signing
+WWW/reinstall     release 2.0.0 for installations of 1.1.0 or later, with a stand-in setup program
+WWW/reinstall-tampered   the same with the setup program changed on the mirror
 """
 import argparse
 import os
@@ -49,13 +53,30 @@ def main():
     for name, tail in {"TolvaUpdater.exe": b"\0updater 1.1.0", "update.dll": b"\0update 1.1.0"}.items():
         with open(os.path.join(self_build, name), "ab") as f:
             f.write(tail)
-    for name, folder, extra in (("release", build, ["--remove", "/legacy.txt"]), ("selfupdate", self_build, [])):
+    setup = ["--min", "1.1.0", "--setup", os.path.join(args.bin, "fake_setup.exe")]
+    for name, folder, version, extra in (("release", build, "1.1.0", ["--remove", "/legacy.txt", "--folder", "/docs"]),
+                                         ("selfupdate", self_build, "1.1.0", []),
+                                         ("reinstall", build, "2.0.0", setup)):
         www = os.path.join(args.www, name)
         shutil.rmtree(www, ignore_errors=True)
-        if release.main(["publish", "--build", folder, "--version", "1.1.0", "--key", args.key, "--out", www,
+        if release.main(["publish", "--build", folder, "--version", version, "--key", args.key, "--out", www,
                          "--include", "*.exe", "--include", "*.dll", "--include", "EULA.txt",
                          "--include", "lang/*.lng"] + extra):
             return 1
+    published = os.path.join(args.www, "release")
+    for name, source in (("release-tampered", published), ("release-forged", published),
+                         ("reinstall-tampered", os.path.join(args.www, "reinstall"))):
+        shutil.rmtree(os.path.join(args.www, name), ignore_errors=True)
+        shutil.copytree(source, os.path.join(args.www, name))
+    # Same size, other bytes: only the digest can tell.
+    for tampered in ("release-tampered/manager.exe", "reinstall-tampered/Tolva-setup.exe"):
+        path = os.path.join(args.www, tampered)
+        data = bytearray(open(path, "rb").read())
+        data[len(data) // 2] ^= 0xFF
+        open(path, "wb").write(bytes(data))
+    definition = os.path.join(args.www, "release-forged", "program", "update.def")
+    text = open(definition, "rb").read()
+    open(definition, "wb").write(text.replace(b"\r\n+f/manager.exe:", b"\r\n+f/Manager.exe:", 1))
     return 0
 
 if __name__ == "__main__":
