@@ -151,7 +151,7 @@ def definition_bytes(min_version, version, entries, private_key):
 
 
 def verify(definition_path, public_pem_path):
-    data = open(definition_path, "rb").read()
+    data = read_bytes(definition_path)
     lines = data.split(b"\r\n")
     if len(lines) < 4 or not lines[1].startswith(b"SIG "):
         raise ReleaseError("not a signed definition")
@@ -161,6 +161,16 @@ def verify(definition_path, public_pem_path):
         with open(sig, "wb") as f:
             f.write(raw_to_der(base64.b64decode(lines[1][4:], validate=True)))
         openssl("dgst", "-sha256", "-verify", public_pem_path, "-signature", sig, data=signed)
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def read_text(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read()
 
 
 def write_atomically(path, data):
@@ -179,13 +189,13 @@ def write_atomically(path, data):
 
 def utf16_text(source_path):
     """UTF-8 source to what the suite reads: UTF-16LE with a byte-order mark and CR LF line ends."""
-    text = open(source_path, encoding="utf-8").read().replace("\r\n", "\n")
+    text = read_text(source_path).replace("\r\n", "\n")
     return b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le")
 
 
 def check_database(source_path):
     """Every line must survive the detector's comma split; a bad line would end its reading early."""
-    lines = open(source_path, encoding="utf-8").read().split("\n")
+    lines = read_text(source_path).split("\n")
     while lines and lines[-1] == "":
         lines.pop()
     for number, line in enumerate(lines, 1):
@@ -248,9 +258,9 @@ def publish(args):
     for out in args.out:
         # Files first, definition last: a mirror never announces a file it does not hold yet.
         for path, full in files.items():
-            write_atomically(os.path.join(out, path.lstrip("/")), open(full, "rb").read())
+            write_atomically(os.path.join(out, path.lstrip("/")), read_bytes(full))
         if args.setup:
-            write_atomically(os.path.join(out, SETUP_PATH.lstrip("/")), open(args.setup, "rb").read())
+            write_atomically(os.path.join(out, SETUP_PATH.lstrip("/")), read_bytes(args.setup))
         write_atomically(os.path.join(out, "development", "database"), utf16_text(database))
         write_atomically(os.path.join(out, "program", "news.txt"), utf16_text(news))
         write_atomically(os.path.join(out, DEFINITION_PATH), definition)
