@@ -65,10 +65,21 @@ int compareVersions(const std::string& a, const std::string& b);
 // Strict base64 (no whitespace, padding required); false on any stray character.
 bool decodeBase64(const std::string& text, std::vector<unsigned char>& out);
 
-// ---- Hashing and signatures (crypto.cpp), on the Windows CNG providers -----------------------------
+// ---- Hashing and signatures (crypto.cpp): MD5 of our own, SHA-256 and ECDSA on Windows' CNG -----------------------------
 
 // MD5 of a file as 32 lower-case hex digits; false when it cannot be read to the end.
 bool md5File(const wchar_t* path, char hex[33]);
+// The same from the current position of an open file to its end.
+bool md5Handle(HANDLE file, char hex[33]);
+// MD5 in pieces, for data hashed on its way somewhere else.
+struct Md5 {
+    unsigned int state[4];
+    unsigned long long length;
+    unsigned char buffer[64];
+};
+void md5Init(Md5& m);
+void md5Update(Md5& m, const void* data, size_t size);
+void md5Final(Md5& m, char hex[33]);
 bool sha256(const void* data, size_t size, unsigned char digest[32]);
 bool verifyP256(const void* message, size_t size, const unsigned char signature[SIGNATURE_SIZE],
                 const unsigned char publicXY[64]);

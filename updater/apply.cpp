@@ -3,7 +3,6 @@
 // lets a failure, or the next run after a killed one, put the installation back as it was.
 #include "updater.h"
 
-#include <shellapi.h>
 
 #include <vector>
 
@@ -80,13 +79,64 @@ std::vector<Step> readJournal(const wchar_t* installDir) {
     return steps;
 }
 
+// Removes a folder and what is in it. A link inside is removed itself, never followed: the temporary
+// store lies in the user's %TEMP%, where anything may have been put.
 void removeTree(const std::wstring& folder) {
-    std::wstring list = folder + L'\0' + L'\0';
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = list.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName, path = folder + L"\\" + name;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                SetFileAttributesW(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+            bool folderEntry = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+            if (folderEntry && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) removeTree(path);
+            else if (folderEntry) RemoveDirectoryW(path.c_str());
+            else DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Copies in one pass and hashes the very bytes it writes, so what lands in the installation is what
+// matched the digest, whatever happens to the source meanwhile. A mismatch leaves no target.
+bool copyVerified(const std::wstring& source, const std::wstring& target, const std::string& digest, bool& matched) {
+    matched = true;
+    Handle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (in == INVALID_HANDLE_VALUE) return false;
+    bool ok;
+    {
+        Handle out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (out == INVALID_HANDLE_VALUE) return false;
+        Md5 md5;
+        md5Init(md5);
+        std::vector<char> buffer(1 << 20);
+        ok = true;
+        for (;;) {
+            DWORD got = 0, put = 0;
+            if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) ok = false;
+            if (!ok || got == 0) break;
+            md5Update(md5, buffer.data(), got);
+            if (!WriteFile(out, buffer.data(), got, &put, nullptr) || put != got) {
+                ok = false;
+                break;
+            }
+        }
+        char hex[33];
+        md5Final(md5, hex);
+        if (ok && _stricmp(hex, digest.c_str()) != 0) ok = matched = false;
+        FILETIME written;
+        if (ok && GetFileTime(in, nullptr, nullptr, &written)) SetFileTime(out, nullptr, nullptr, &written);
+    }
+    if (!ok) {
+        DWORD error = matched ? GetLastError() : ERROR_INVALID_DATA;
+        DeleteFileW(target.c_str());
+        SetLastError(error);
+    }
+    return ok;
 }
 
 void logPathLine(const wchar_t* prefix, const std::wstring& path) {
@@ -162,9 +212,6 @@ int performUpdate(const Definition& def, const wchar_t* installDir) {
         if (e.tag == "+f") {
             std::wstring source = entryPath(tempStore, e.path);
             if (!exists(source)) continue; // the installed copy was current
-            // What is copied is what was checked, once more now that it is about to be used.
-            Handle held(holdVerified(source.c_str(), e.digest.c_str()));
-            if (!held) return fail(L"Downloaded file changed before it was copied (%d).\r\n");
             logit(L"Copying ");
             logit(source.c_str());
             logit(L" to ");
@@ -174,7 +221,9 @@ int performUpdate(const Definition& def, const wchar_t* installDir) {
             if (!journal.write(replace ? L'F' : L'N', e.path)) return fail(L"Journal write failed (%d).\r\n");
             if (replace && (!makeParents(backup, e.path) || !MoveFileExW(target.c_str(), kept.c_str(), 0)))
                 return fail(L"Copy failed (%d).\r\n");
-            if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) return fail(L"Copy failed (%d).\r\n");
+            bool matched;
+            if (!copyVerified(source, target, e.digest, matched))
+                return fail(matched ? L"Copy failed (%d).\r\n" : L"Downloaded file changed before it was copied (%d).\r\n");
             logit(L"Copy successful.\r\n");
         } else if (e.tag == "-f") {
             logPathLine(L"Deleting file ", target);

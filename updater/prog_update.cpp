@@ -10,7 +10,8 @@
 
 StringList* procs = nullptr;
 
-static const DWORD ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE;
+// SYNCHRONIZE: the handles are waited on, for a stopped notifier and for the first updater to end.
+static const DWORD ACCESS = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE | SYNCHRONIZE;
 
 // Every process identifier; the buffer doubles until the answer no longer fills it.
 static std::vector<DWORD> processIds() {

@@ -28,7 +28,7 @@ std::wstring logPath();
 // Programs, by the full path of their main module (compared ignoring case), that hold a file an
 // update must replace. An entry whose program has ended is emptied in place.
 extern StringList* procs;
-// A handle (query, read, terminate) of a process whose main module is `path`, or null.
+// A handle (query, read, terminate, wait) of a process whose main module is `path`, or null.
 HANDLE getProcHandle(const wchar_t* path);
 // The main-module paths of the processes that have `path` loaded, and their number.
 wchar_t** findLoadedModule(const wchar_t* path, int* count);

@@ -7,6 +7,11 @@
 
 #include <fixture.h>
 
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
 std::string published(const char* tree) {
@@ -212,3 +217,55 @@ TEST(Mirrors, ListKeepsOnlyPlainHosts) {
 }
 
 } // namespace
+
+// Our MD5 against the RFC's examples, fed whole and byte by byte, and against Windows' own CNG
+// on lengths around the 64-byte block and its 56-byte padding boundary.
+TEST(Md5, MatchesTheStandardAndWindows) {
+    struct Case {
+        std::string text;
+        const char* digest;
+    } cases[] = {{"", "d41d8cd98f00b204e9800998ecf8427e"},
+                 {"a", "0cc175b9c0f1b6a831c399e269772661"},
+                 {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+                 {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+                 {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+                 {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+                 {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+                  "57edf4a22be3c955ac49da2e2107b67a"}};
+    for (const Case& c : cases) {
+        char whole[33], pieces[33];
+        Md5 m;
+        md5Init(m);
+        md5Update(m, c.text.data(), c.text.size());
+        md5Final(m, whole);
+        EXPECT_STREQ(c.digest, whole) << c.text;
+        md5Init(m);
+        for (char ch : c.text) md5Update(m, &ch, 1);
+        md5Final(m, pieces);
+        EXPECT_STREQ(c.digest, pieces) << c.text;
+    }
+    BCRYPT_ALG_HANDLE alg = nullptr;
+    ASSERT_TRUE(BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&alg, BCRYPT_MD5_ALGORITHM, nullptr, 0)));
+    std::string data(70000, '\0');
+    unsigned seed = 7;
+    for (char& ch : data) ch = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+    for (size_t length : {55, 56, 57, 63, 64, 65, 119, 120, 128, 4097, 70000}) {
+        unsigned char raw[16];
+        BCRYPT_HASH_HANDLE hash = nullptr;
+        ASSERT_TRUE(BCRYPT_SUCCESS(BCryptCreateHash(alg, &hash, nullptr, 0, nullptr, 0, 0)));
+        BCryptHashData(hash, reinterpret_cast<PUCHAR>(data.data()), static_cast<ULONG>(length), 0);
+        ASSERT_TRUE(BCRYPT_SUCCESS(BCryptFinishHash(hash, raw, 16, 0)));
+        BCryptDestroyHash(hash);
+        char expected[33];
+        for (int i = 0; i < 16; ++i) snprintf(expected + 2 * i, 3, "%02x", raw[i]);
+        char ours[33];
+        Md5 m;
+        md5Init(m);
+        // Uneven pieces cross the block boundary at every offset.
+        for (size_t at = 0, piece = 1; at < length; at += piece, piece = piece % 97 + 1)
+            md5Update(m, data.data() + at, std::min(piece, length - at));
+        md5Final(m, ours);
+        EXPECT_STREQ(expected, ours) << length;
+    }
+    BCryptCloseAlgorithmProvider(alg, 0);
+}

@@ -364,9 +364,9 @@ TEST(UpdaterProgram, AReinstallAsksAndStartsOnlyTheSignedSetupProgram) {
         const wchar_t* logged;
         bool runs;
     } cases[] = {
-        {L"reinstall", IDNO, L"Re-install required.\r\n", false},
-        {L"reinstall", IDYES, L"Attempting to start installer.\r\n", true},
-        {L"reinstall-tampered", IDYES, L"Downloaded file does not match its digest.\r\n", false},
+        {L"setup", IDNO, L"Re-install required.\r\n", false},
+        {L"setup", IDYES, L"Attempting to start installer.\r\n", true},
+        {L"setup-tampered", IDYES, L"Downloaded file does not match its digest.\r\n", false},
     };
     for (const Case& c : cases) {
         std::string what = std::string(c.mirror, c.mirror + wcslen(c.mirror)) + " " + std::to_string(c.answer);

@@ -8,8 +8,8 @@ WWW/release       release 1.1.0: manager.exe, reminders.dll and English.lng chan
 WWW/selfupdate    release 1.1.0 of the updater and the update library (DIR/build-self)
 WWW/release-tampered, WWW/release-forged   release with one file changed on the mirror after
                   publishing, and with its definition changed after signing
-WWW/reinstall     release 2.0.0 for installations of 1.1.0 or later, with a stand-in setup program
-WWW/reinstall-tampered   the same with the setup program changed on the mirror
+WWW/setup         release 2.0.0 for installations of 1.1.0 or later, with a stand-in setup program
+WWW/setup-tampered   the same with the setup program changed on the mirror
 """
 import argparse
 import os
@@ -56,7 +56,7 @@ def main():
     setup = ["--min", "1.1.0", "--setup", os.path.join(args.bin, "fake_setup.exe")]
     for name, folder, version, extra in (("release", build, "1.1.0", ["--remove", "/legacy.txt", "--folder", "/docs"]),
                                          ("selfupdate", self_build, "1.1.0", []),
-                                         ("reinstall", build, "2.0.0", setup)):
+                                         ("setup", build, "2.0.0", setup)):
         www = os.path.join(args.www, name)
         shutil.rmtree(www, ignore_errors=True)
         if release.main(["publish", "--build", folder, "--version", version, "--key", args.key, "--out", www,
@@ -65,11 +65,11 @@ def main():
             return 1
     published = os.path.join(args.www, "release")
     for name, source in (("release-tampered", published), ("release-forged", published),
-                         ("reinstall-tampered", os.path.join(args.www, "reinstall"))):
+                         ("setup-tampered", os.path.join(args.www, "setup"))):
         shutil.rmtree(os.path.join(args.www, name), ignore_errors=True)
         shutil.copytree(source, os.path.join(args.www, name))
     # Same size, other bytes: only the digest can tell.
-    for tampered in ("release-tampered/manager.exe", "reinstall-tampered/Tolva-setup.exe"):
+    for tampered in ("release-tampered/manager.exe", "setup-tampered/Tolva-setup.exe"):
         path = os.path.join(args.www, tampered)
         data = bytearray(open(path, "rb").read())
         data[len(data) // 2] ^= 0xFF

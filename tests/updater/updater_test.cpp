@@ -91,6 +91,8 @@ TEST_F(Updater, RunningProgramsAreFoundCheckedAndStopped) {
     // Of two copies the one latest in the process list is found.
     DWORD pid = GetProcessId(found);
     EXPECT_TRUE(pid == first.pi.dwProcessId || pid == second.pi.dwProcessId);
+    // Waited on by the install run and after stopping the notifier: a wait must block, not fail.
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(found, 0));
     CloseHandle(found);
     std::wstring upper = probe;
     for (wchar_t& c : upper) c = towupper(c);
