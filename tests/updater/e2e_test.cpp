@@ -7,6 +7,7 @@
 #include "update_test_support.h"
 #include "../../updater/resource.h"
 
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <map>
@@ -98,13 +99,13 @@ bool runUpdater(const std::wstring& install, DWORD timeoutMs, const wchar_t* arg
     return run && run.ended(timeoutMs);
 }
 
-// A dialog or message box of process `pid`, once it shows; null after `ms`.
-HWND dialogOf(DWORD pid, DWORD ms = 60000) {
+// A dialog or message box of process `pid` other than `skip`, once it shows; null after `ms`.
+HWND dialogOf(DWORD pid, DWORD ms = 60000, HWND skip = nullptr) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(100)) {
         struct Search {
             DWORD pid;
-            HWND found;
-        } search{pid, nullptr};
+            HWND skip, found;
+        } search{pid, skip, nullptr};
         EnumWindows(
             [](HWND w, LPARAM p) -> BOOL {
                 auto* s = reinterpret_cast<Search*>(p);
@@ -112,7 +113,7 @@ HWND dialogOf(DWORD pid, DWORD ms = 60000) {
                 wchar_t cls[16] = L"";
                 GetWindowThreadProcessId(w, &owner);
                 GetClassNameW(w, cls, 16);
-                if (owner != s->pid || wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+                if (owner != s->pid || w == s->skip || wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
                 s->found = w;
                 return FALSE;
             },
@@ -398,6 +399,63 @@ TEST(UpdaterProgram, AReinstallAsksAndStartsOnlyTheSignedSetupProgram) {
     }
     DeleteFileW(ran.c_str());
     DeleteFileW(setup.c_str());
+    deleteMachineValue(L"UpdateMirrors");
+    deleteMachineValue(L"CurrentVersion");
+    installAt(exeFolder());
+}
+
+// The manager's Check Now with the real library and updater: an update found, the user says Yes,
+// the updater runs, and the page shows the new version; checked again, there is none.
+TEST(UpdaterProgram, CheckNowInTheManagerRunsTheUpdaterAndShowsTheNewVersion) {
+    constexpr int TAB_UPDATE = 2, IDC_TABS = 1020, IDC_U_CHECK = 1013, IDC_U_VERSION = 1000;
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    std::wstring install = installRelease(trees, L"langonly");
+    removeUserSettings();
+    setUserDword(L"Language", 1);
+    setUserDword(L"AutoUpdate", 0);
+    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Custom\\Default");
+    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Built-in");
+    Started manager(install + L"\\manager.exe", L"", install);
+    ASSERT_TRUE(manager);
+    HWND main = dialogOf(manager.pi.dwProcessId, 20000);
+    ASSERT_TRUE(main);
+    HWND tabs = GetDlgItem(main, IDC_TABS);
+    SendMessageW(tabs, TCM_SETCURFOCUS, TAB_UPDATE, 0);
+    HWND page = nullptr;
+    for (HWND child = GetWindow(tabs, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, IDC_U_CHECK)) page = child;
+    ASSERT_TRUE(page);
+    auto version = [&] {
+        wchar_t text[64] = L"";
+        GetDlgItemTextW(page, IDC_U_VERSION, text, 64);
+        return std::wstring(text);
+    };
+    EXPECT_EQ(L"1.0.0", version());
+    auto press = [](HWND dlg, int id) {
+        PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+    };
+    press(page, IDC_U_CHECK);
+    HWND question = dialogOf(manager.pi.dwProcessId, 30000, main);
+    ASSERT_TRUE(question) << "update found: asked whether to install";
+    press(question, IDYES);
+    // The updater, not silent here, says when it is done; the page hears when it has gone.
+    DWORD updater = 0;
+    for (int i = 0; i < 200 && !(updater = processOf(install + L"\\TolvaUpdater.exe")); ++i) Sleep(50);
+    ASSERT_NE(0u, updater);
+    HWND done = dialogOf(updater, 60000);
+    ASSERT_TRUE(done);
+    press(done, IDOK);
+    for (int i = 0; i < 300 && version() != L"1.1.0"; ++i) Sleep(100);
+    EXPECT_EQ(L"1.1.0", version());
+    EXPECT_EQ(L"1.1.0", currentVersion());
+    EXPECT_TRUE(readWholeFile(install + L"\\lang\\English.lng") == readWholeFile(trees + L"\\build-lang\\lang\\English.lng"));
+
+    press(page, IDC_U_CHECK);
+    HWND none = dialogOf(manager.pi.dwProcessId, 30000, main);
+    ASSERT_TRUE(none) << "no update: said so";
+    EXPECT_EQ(nullptr, GetDlgItem(none, IDNO)) << "an information box, not a question";
+    press(none, IDOK);
+    PostMessageW(main, WM_CLOSE, 0, 0);
     deleteMachineValue(L"UpdateMirrors");
     deleteMachineValue(L"CurrentVersion");
     installAt(exeFolder());

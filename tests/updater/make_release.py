@@ -8,6 +8,7 @@ WWW/release       release 1.1.0: manager.exe, reminders.dll and English.lng chan
 WWW/selfupdate    release 1.1.0 of the updater and the update library (DIR/build-self)
 WWW/release-tampered, WWW/release-forged   release with one file changed on the mirror after
                   publishing, and with its definition changed after signing
+WWW/langonly      release 1.1.0 of English.lng alone (DIR/build-lang)
 WWW/setup         release 2.0.0 for installations of 1.1.0 or later, with a stand-in setup program
 WWW/setup-tampered   the same with the setup program changed on the mirror
 """
@@ -53,9 +54,15 @@ def main():
     for name, tail in {"TolvaUpdater.exe": b"\0updater 1.1.0", "update.dll": b"\0update 1.1.0"}.items():
         with open(os.path.join(self_build, name), "ab") as f:
             f.write(tail)
+    # Only a language file: nothing the manager holds, so it can start this update and watch it.
+    lang_build = os.path.join(args.out, "build-lang")
+    copy(args.bin, lang_build)
+    with open(os.path.join(lang_build, "lang", "English.lng"), "ab") as f:
+        f.write(CHANGED["lang/English.lng"])
     setup = ["--min", "1.1.0", "--setup", os.path.join(args.bin, "fake_setup.exe")]
     for name, folder, version, extra in (("release", build, "1.1.0", ["--remove", "/legacy.txt", "--folder", "/docs"]),
                                          ("selfupdate", self_build, "1.1.0", []),
+                                         ("langonly", lang_build, "1.1.0", []),
                                          ("setup", build, "2.0.0", setup)):
         www = os.path.join(args.www, name)
         shutil.rmtree(www, ignore_errors=True)
