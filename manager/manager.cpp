@@ -96,6 +96,8 @@ void loadStrings() {
         TabCtrl_SetItem(tabber, i, &item);
         if (tabs[i]) SendMessageW(tabs[i], WM_COMMAND, CMD_RELABEL, 0);
     }
+    // Shorter captions leave the strip's old right end standing unless the whole strip is painted.
+    InvalidateRect(tabber, nullptr, TRUE);
     HeapText close(getString(IDS_CLOSE));
     SetDlgItemTextW(mainDlg, IDC_CLOSE, close);
     int selected = TabCtrl_GetCurSel(tabber);
