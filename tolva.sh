@@ -34,22 +34,34 @@ build_32bit() {
     ninja -C "$build32"
 }
 
-# Windows path of a Linux path, as Wine's Z: drive shows it.
-winpath() { echo "Z:${1//\//\\}"; }
-
 run() {
     configure_and_build
-    local state=$build/run-wine bench=$top/tools/winebench.sh
+    local state=$build/run-wine bench=$top/tools/winebench.sh mirror=$build/run-mirror
+    local server=$top/tests/update/server.py setup=$build/setup/Tolva-setup.exe
+    local version
+    version=$(sed -n 's/^project(Tolva VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+    # A release of this very build on a local mirror, signed with the build's throwaway key, so the
+    # detection, the news and "Check for Updates" all get their answers.
+    rm -rf "$mirror"
+    python3 "$top/tools/release.py" publish --build "$build/bin" --version "$version" \
+        --key "$build/keys/test-release.key" --out "$mirror/www" --setup "$setup" >/dev/null
+    python3 "$server" stop --state "$mirror/server" >/dev/null 2>&1 || true
+    python3 "$server" start --root "$mirror/www" --state "$mirror/server" >/dev/null
+    local host="127.0.0.1:$(cat "$mirror/server/port")"
     "$bench" "$state" start
-    "$bench" "$state" run reg add 'HKLM\Software\Ondrel\Tolva' /v InstallDir /d "$(winpath "$build/bin")" /f >/dev/null
-    "$bench" "$state" run reg add 'HKLM\Software\Ondrel\Tolva' /v DefaultLanguage /d English /f >/dev/null
-    "$bench" "$state" run "$build/bin/Datemark.exe"
-    echo "Installed in $(winpath "$build/bin") (Wine prefix $state/prefix, display $(cat "$state/display"))."
+    "$bench" "$state" run reg add 'HKLM\Software\Ondrel\Tolva' /v UpdateMirrors /d "$host" /f >/dev/null
+    # The suite as a user gets it: the setup program, without a window.
+    "$bench" "$state" run "$setup" /silent
+    local installed
+    installed=$("$bench" "$state" run reg query 'HKLM\Software\Ondrel\Tolva' /v InstallDir | tr -d '\r' |
+                sed -n 's/.*REG_SZ *//p')
+    echo "Installed in $installed (Wine prefix $state/prefix, display $(cat "$state/display"))."
     "$bench" "$state" run reg query 'HKLM\Software\Ondrel\Tolva'
     # The notifier in the Wine desktop: a new user first sees the set-up questions, then its tray icon.
-    setsid "$bench" "$state" run "$build/bin/Tolva.exe" </dev/null >"$state/tolva.log" 2>&1 &
-    echo "Tolva.exe started (Linux process $!) on display $(cat "$state/display")."
-    echo "The Wine desktop stays up; stop it with: $bench $state stop"
+    setsid env -u http_proxy -u HTTP_PROXY "$bench" "$state" run "$installed\\Tolva.exe" </dev/null \
+        >"$state/tolva.log" 2>&1 &
+    echo "Tolva.exe started (Linux process $!) on display $(cat "$state/display"); updates from http://$host/."
+    echo "Stop it all with: $bench $state stop; python3 $server stop --state $mirror/server"
 }
 
 case "${1:-}" in

@@ -153,6 +153,54 @@ TEST_F(SettingsPage, ALanguageChangeRelabelsEveryPageAndTranslatesTheBuiltIns) {
     freeReminderList(list);
 }
 
+// The shipped language files, read here on their own: what every page shows after the change.
+std::wstring shippedText(const wchar_t* language, int id) {
+    std::string bytes = readFileBytes(binFolder() + L"\\lang\\" + language + L".lng");
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    wchar_t key[16];
+    swprintf(key, 16, L"\n%x=", id);
+    size_t at = text.find(key);
+    if (at == std::wstring::npos) return L"<missing>";
+    at += wcslen(key);
+    return text.substr(at, text.find(L'\r', at) - at);
+}
+
+TEST_F(SettingsPage, TheShippedLanguagesRelabelEveryPageAndTranslateTheBuiltIns) {
+    createGroup(FALSE, L"Security");
+    createGroup(FALSE, L"Other");
+    // Stored under its template's key, as the set-up stores it.
+    storeReminder({L"Defrag", false, nowPlusMinutes(24 * 60), FREQ_MONTHLY, true, L":defrag", L"&Launch"});
+    MainWindow win;
+    HWND settings = win.page(TAB_SETTINGS);
+    struct Case {
+        int index;
+        const wchar_t* file;
+    } cases[] = {{0, L"German"}, {2, L"Spanish"}, {1, L"English"}};
+    for (const Case& c : cases) {
+        chooseIndex(settings, IDC_S_LANG, c.index);
+        std::string what(c.file, c.file + wcslen(c.file));
+        wchar_t title[128] = L"";
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = title;
+        item.cchTextMax = 128;
+        TabCtrl_GetItem(tabber, TAB_BUILTIN, &item);
+        EXPECT_EQ(shippedText(c.file, 0x200), title) << what;
+        EXPECT_EQ(shippedText(c.file, 0x28c), itemTextOf(win.page(TAB_CUSTOM), IDC_R_NEWREM)) << what;
+        EXPECT_EQ(shippedText(c.file, 0x2c4), itemTextOf(win.page(TAB_UPDATE), IDC_U_CHECK)) << what;
+        EXPECT_EQ(shippedText(c.file, 0x2a4), itemTextOf(settings, IDC_S_RUN)) << what;
+        EXPECT_EQ(shippedText(c.file, 0x2b3), itemTextOf(win.page(TAB_ABOUT), IDC_A_HELP)) << what;
+        EXPECT_EQ(shippedText(c.file, IDS_CLOSE), itemTextOf(mainDlg, IDC_CLOSE)) << what;
+        std::wstring group = shippedText(c.file, 0xa42), name = shippedText(c.file, 0xa54);
+        EXPECT_TRUE(findItem(GetDlgItem(win.page(TAB_BUILTIN), IDC_X_TREE), group.c_str(), name.c_str())) << what;
+        ReminderList* list = getReminders(FALSE, group.c_str());
+        ASSERT_TRUE(list) << what;
+        EXPECT_EQ(name, list->reminder->name) << what;
+        freeReminder(list->reminder);
+        freeReminderList(list);
+    }
+}
+
 TEST_F(SettingsPage, ImportAndExportThroughTheFileDialogs) {
     std::wstring folder = makeTempFolder(L"dialogs");
     storeCustom(L"Default", L"Mine", nowPlusMinutes(24 * 60), L"stored");
