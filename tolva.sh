@@ -43,15 +43,24 @@ run() {
     # A release of this very build on a local mirror, signed with the build's throwaway key, so the
     # detection, the news and "Check for Updates" all get their answers.
     rm -rf "$mirror"
+    local with_setup=()
+    [[ -f $setup ]] && with_setup=(--setup "$setup")
     python3 "$top/tools/release.py" publish --build "$build/bin" --version "$version" \
-        --key "$build/keys/test-release.key" --out "$mirror/www" --setup "$setup" >/dev/null
+        --key "$build/keys/test-release.key" --out "$mirror/www" "${with_setup[@]}" >/dev/null
     python3 "$server" stop --state "$mirror/server" >/dev/null 2>&1 || true
     python3 "$server" start --root "$mirror/www" --state "$mirror/server" >/dev/null
     local host="127.0.0.1:$(cat "$mirror/server/port")"
     "$bench" "$state" start
     "$bench" "$state" run reg add 'HKLM\Software\Ondrel\Tolva' /v UpdateMirrors /d "$host" /f >/dev/null
-    # The suite as a user gets it: the setup program, without a window.
-    "$bench" "$state" run "$setup" /silent
+    if [[ -f $setup ]]; then
+        # The suite as a user gets it: the setup program, without a window.
+        "$bench" "$state" run "$setup" /silent
+    else
+        # A build without the installer: the build's own folder is the installation.
+        "$bench" "$state" run reg add 'HKLM\Software\Ondrel\Tolva' /v InstallDir /d "Z:${build//\//\\}\\bin" /f >/dev/null
+        "$bench" "$state" run reg add 'HKLM\Software\Ondrel\Tolva' /v DefaultLanguage /d English /f >/dev/null
+        "$bench" "$state" run "$build/bin/Datemark.exe"
+    fi
     local installed
     installed=$("$bench" "$state" run reg query 'HKLM\Software\Ondrel\Tolva' /v InstallDir | tr -d '\r' |
                 sed -n 's/.*REG_SZ *//p')
