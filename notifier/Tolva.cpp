@@ -461,7 +461,8 @@ INT_PTR CALLBACK RemProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
         }
         setBoldName(dlg);
         if (target && target->cmd && *target->cmd) {
-            SetDlgItemTextW(dlg, IDC_LAUNCH, target->yesText);
+            // A reminder stored without a button text keeps the standard one, not a blank button.
+            if (target->yesText && *target->yesText) SetDlgItemTextW(dlg, IDC_LAUNCH, target->yesText);
             EnableWindow(GetDlgItem(dlg, IDC_LAUNCH), TRUE);
         }
         setPicture(dlg, IDB_POPUP, 212, 104);

@@ -69,3 +69,22 @@ TEST(ManagerScreens, EveryPageAndDialog) {
     EXPECT_EQ(1u, import.result().size());
     DeleteFileW(file.c_str());
 }
+
+// The five pages as a German user sees them.
+TEST(ManagerScreens, EveryPageInGerman) {
+    prepareStore();
+    setUserDword(L"Language", 0);
+    storeReminder({L"Defrag", false, nowPlusMinutes(24 * 60), FREQ_MONTHLY, true, L":defrag", L"&Ausf\u00fchren",
+                   nullptr, L"Defragmentieren Sie Ihre Festplatten."});
+    {
+        MainWindow win;
+        const wchar_t* names[NUM_TABS] = {L"builtin", L"reminders", L"updates", L"settings", L"about"};
+        for (int tab = 0; tab < NUM_TABS; ++tab) {
+            win.showTab(tab);
+            pump(400);
+            EXPECT_TRUE(saveScreenshot(artifactsFolder() + L"\\manager-de-" + names[tab] + L".bmp"));
+        }
+        EXPECT_EQ(L"&Schlie\u00dfen", itemTextOf(mainDlg, IDC_CLOSE));
+    }
+    setUserDword(L"Language", 1);
+}

@@ -263,3 +263,31 @@ TEST(ReminderPopup, DueDateFormatTakesOnlyNumbers) {
     };
     for (const auto& c : CASES) EXPECT_EQ(formatDueDate(c.format, due), c.expected);
 }
+
+// The popup in German, as a German user sees it: labels from the shipped file, for a person to
+// look at in build/artifacts.
+TEST(ReminderPopup, SpeaksTheUsersLanguage) {
+    prepareStore();
+    setUserDword(L"Language", 0);
+    setUserDword(L"DisplayDueDate", 1);
+    SYSTEMTIME due = at(2031, 3, 5, 7, 9);
+    std::wstring name = text(0xA54), body = text(0xA64);
+    // No button text of its own: the button says what the language says, never nothing.
+    Reminder* rem = createReminder(name.data(), TRUE, body.data(), FREQ_MONTHLY, &due, TRUE, nullptr, L"",
+                                   L":defrag", L"Default");
+    ASSERT_TRUE(rem);
+    ModalScript script(GetCurrentThreadId(), {{IDC_LATER, [](HWND) {
+                                                   Sleep(600);
+                                                   saveScreenshot(artifactsFolder() + L"\\notifier-de-popup.bmp");
+                                               }}});
+    showReminderPopup(nullptr, rem);
+    freeReminder(rem);
+    setUserDword(L"Language", 1);
+    ASSERT_EQ(1u, script.result().size());
+    const ModalWindow& w = script.result()[0];
+    EXPECT_EQ(0u, w.text.find(L"Defragmentierung\n")) << std::string(w.text.begin(), w.text.end());
+    ASSERT_TRUE(w.button(IDC_LATER));
+    EXPECT_EQ(L"&Später erinnern", w.button(IDC_LATER)->caption);
+    ASSERT_TRUE(w.button(IDC_LAUNCH));
+    EXPECT_EQ(L"&Ausführen", w.button(IDC_LAUNCH)->caption);
+}
