@@ -47,6 +47,16 @@ DWORD userDword(const wchar_t* value) {
     return data;
 }
 
+std::wstring tabTitle(int tab) {
+    wchar_t title[128] = L"";
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 128;
+    TabCtrl_GetItem(tabber, tab, &item);
+    return title;
+}
+
 // Types a path into a standard Open or Save dialog and presses OK.
 ModalStep typePath(std::wstring path) {
     return {IDOK, [path](HWND dlg) {
@@ -133,13 +143,7 @@ TEST_F(SettingsPage, ALanguageChangeRelabelsEveryPageAndTranslatesTheBuiltIns) {
 
     chooseIndex(settings, IDC_S_LANG, 0);
     EXPECT_EQ(static_cast<DWORD>(getLangCode(0)), userDword(L"Language"));
-    wchar_t title[64] = L"";
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = title;
-    item.cchTextMax = 64;
-    TabCtrl_GetItem(tabber, TAB_BUILTIN, &item);
-    EXPECT_STREQ(L"Eingebaute Erinnerungen", title);
+    EXPECT_EQ(L"Eingebaute Erinnerungen", tabTitle(TAB_BUILTIN));
     EXPECT_EQ(L"&Neue Erinnerung", itemTextOf(win.page(TAB_CUSTOM), IDC_R_NEWREM));
     EXPECT_EQ(L"&Hilfe", itemTextOf(win.page(TAB_ABOUT), IDC_A_HELP));
     EXPECT_EQ(L"Jetzt &suchen", itemTextOf(win.page(TAB_UPDATE), IDC_U_CHECK));
@@ -179,13 +183,7 @@ TEST_F(SettingsPage, TheShippedLanguagesRelabelEveryPageAndTranslateTheBuiltIns)
     for (const Case& c : cases) {
         chooseIndex(settings, IDC_S_LANG, c.index);
         std::string what(c.file, c.file + wcslen(c.file));
-        wchar_t title[128] = L"";
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = title;
-        item.cchTextMax = 128;
-        TabCtrl_GetItem(tabber, TAB_BUILTIN, &item);
-        EXPECT_EQ(shippedText(c.file, 0x200), title) << what;
+        EXPECT_EQ(shippedText(c.file, 0x200), tabTitle(TAB_BUILTIN)) << what;
         EXPECT_EQ(shippedText(c.file, 0x28c), itemTextOf(win.page(TAB_CUSTOM), IDC_R_NEWREM)) << what;
         EXPECT_EQ(shippedText(c.file, 0x2c4), itemTextOf(win.page(TAB_UPDATE), IDC_U_CHECK)) << what;
         EXPECT_EQ(shippedText(c.file, 0x2a4), itemTextOf(settings, IDC_S_RUN)) << what;

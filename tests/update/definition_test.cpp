@@ -218,32 +218,9 @@ TEST(Mirrors, ListKeepsOnlyPlainHosts) {
 
 } // namespace
 
-// Our MD5 against the RFC's examples, fed whole and byte by byte, and against Windows' own CNG
-// on lengths around the 64-byte block and its 56-byte padding boundary.
-TEST(Md5, MatchesTheStandardAndWindows) {
-    struct Case {
-        std::string text;
-        const char* digest;
-    } cases[] = {{"", "d41d8cd98f00b204e9800998ecf8427e"},
-                 {"a", "0cc175b9c0f1b6a831c399e269772661"},
-                 {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-                 {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-                 {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-                 {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
-                 {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-                  "57edf4a22be3c955ac49da2e2107b67a"}};
-    for (const Case& c : cases) {
-        char whole[33], pieces[33];
-        Md5 m;
-        md5Init(m);
-        md5Update(m, c.text.data(), c.text.size());
-        md5Final(m, whole);
-        EXPECT_STREQ(c.digest, whole) << c.text;
-        md5Init(m);
-        for (char ch : c.text) md5Update(m, &ch, 1);
-        md5Final(m, pieces);
-        EXPECT_STREQ(c.digest, pieces) << c.text;
-    }
+// Our MD5 against Windows' own CNG, fed in uneven pieces, on lengths around the 64-byte block and its
+// 56-byte padding boundary (the RFC's examples go through the md5 export in update_dll_tests).
+TEST(Md5, MatchesWindowsPieceByPiece) {
     BCRYPT_ALG_HANDLE alg = nullptr;
     ASSERT_TRUE(BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&alg, BCRYPT_MD5_ALGORITHM, nullptr, 0)));
     std::string data(70000, '\0');

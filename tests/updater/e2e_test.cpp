@@ -153,7 +153,26 @@ std::wstring currentVersion() {
     return version;
 }
 
-TEST(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifier) {
+// Every test points the machine at a mirror and an installation of its own; none outlives it.
+class UpdaterProgram : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        deleteMachineValue(L"UpdateMirrors");
+        deleteMachineValue(L"CurrentVersion");
+        installAt(exeFolder());
+    }
+};
+class UpdaterFaults : public UpdaterProgram {};
+
+// The installation file for file as `before`, but for the log that says what happened.
+void expectUnchanged(const std::wstring& install, const std::map<std::wstring, std::string>& before,
+                     const std::string& what) {
+    auto after = contents(install);
+    after.erase(L"update.log");
+    EXPECT_TRUE(before == after) << what;
+}
+
+TEST_F(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifier) {
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring install = installRelease(trees, L"release");
     // A user as after set-up, so the notifier starts quietly and holds reminders.dll.
@@ -194,14 +213,11 @@ TEST(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifi
     }
     CloseHandle(tray.hProcess);
     CloseHandle(tray.hThread);
-    deleteMachineValue(L"UpdateMirrors");
-    deleteMachineValue(L"CurrentVersion");
-    installAt(exeFolder());
 }
 
 // The updater and its library changed: the installed updater hands over to a copy in %TEMP%, which
 // replaces it and starts it again to apply the rest; three processes in turn.
-TEST(UpdaterProgram, ASelfUpdateRunsThreeProcessesAndEndsAtTheNewRelease) {
+TEST_F(UpdaterProgram, ASelfUpdateRunsThreeProcessesAndEndsAtTheNewRelease) {
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring install = installRelease(trees, L"selfupdate");
     ASSERT_TRUE(runUpdater(install, 120000)); // the first: it starts the second and goes
@@ -232,13 +248,10 @@ TEST(UpdaterProgram, ASelfUpdateRunsThreeProcessesAndEndsAtTheNewRelease) {
     EXPECT_EQ(0u, actual.count(L"update.log")) << (actual.count(L"update.log") ? actual[L"update.log"].size() : 0);
     for (const auto& [name, bytes] : expected) EXPECT_TRUE(actual[name] == bytes) << name;
     EXPECT_EQ(L"1.1.0", currentVersion());
-    deleteMachineValue(L"UpdateMirrors");
-    deleteMachineValue(L"CurrentVersion");
-    installAt(exeFolder());
 }
 
 // Whatever goes wrong, the installation is what it was, file for file, and the log says why.
-TEST(UpdaterFaults, LeaveTheInstallationAsItWasAndSayWhy) {
+TEST_F(UpdaterFaults, LeaveTheInstallationAsItWasAndSayWhy) {
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring definition = tempFolder() + L"Tolva_update.def";
     struct Case {
@@ -267,20 +280,15 @@ TEST(UpdaterFaults, LeaveTheInstallationAsItWasAndSayWhy) {
         ASSERT_TRUE(runUpdater(install, 120000, c.arguments)) << what;
         std::wstring log = updateLog(install);
         EXPECT_NE(std::wstring::npos, log.find(c.logged)) << what << "\n" << std::string(log.begin(), log.end());
-        auto after = contents(install);
-        after.erase(L"update.log");
-        EXPECT_TRUE(before == after) << what;
+        expectUnchanged(install, before, what);
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((install + L"\\docs").c_str())) << what;
         EXPECT_EQ(L"1.0.0", currentVersion()) << what;
     }
     DeleteFileW(definition.c_str());
-    deleteMachineValue(L"UpdateMirrors");
-    deleteMachineValue(L"CurrentVersion");
-    installAt(exeFolder());
 }
 
 // A destination that cannot be replaced half-way through: what was already copied goes back.
-TEST(UpdaterFaults, ACopyThatFailsHalfWayIsUndone) {
+TEST_F(UpdaterFaults, ACopyThatFailsHalfWayIsUndone) {
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring install = installRelease(trees, L"release");
     auto before = contents(install);
@@ -295,18 +303,13 @@ TEST(UpdaterFaults, ACopyThatFailsHalfWayIsUndone) {
     std::wstring log = updateLog(install);
     EXPECT_NE(std::wstring::npos, log.find(L"Copy failed (")) << std::string(log.begin(), log.end());
     EXPECT_NE(std::wstring::npos, log.find(L"Putting the previous files back."));
-    auto after = contents(install);
-    after.erase(L"update.log");
-    EXPECT_TRUE(before == after);
+    expectUnchanged(install, before, "");
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((install + L"\\docs").c_str()));
     EXPECT_EQ(L"1.0.0", currentVersion());
-    deleteMachineValue(L"UpdateMirrors");
-    deleteMachineValue(L"CurrentVersion");
-    installAt(exeFolder());
 }
 
 // A program of the user's holds reminders.dll: the updater lists it and does what the button says.
-TEST(UpdaterProgram, RunningProgramsAreListedAndEachButtonDoesWhatItSays) {
+TEST_F(UpdaterProgram, RunningProgramsAreListedAndEachButtonDoesWhatItSays) {
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring holderExe = exeFolder() + L"\\module_holder.exe";
     enum { CANCEL, RETRY_THEN_GONE, TERMINATE } cases[] = {CANCEL, RETRY_THEN_GONE, TERMINATE};
@@ -324,10 +327,8 @@ TEST(UpdaterProgram, RunningProgramsAreListedAndEachButtonDoesWhatItSays) {
             PostMessageW(dialog, WM_COMMAND, IDC_P_CANCEL, 0);
             ASSERT_TRUE(updater.ended());
             EXPECT_FALSE(holder.ended(0)) << "left running";
-            auto after = contents(install);
             EXPECT_NE(std::wstring::npos, updateLog(install).find(L"Update aborted (running processes)."));
-            after.erase(L"update.log");
-            EXPECT_TRUE(before == after);
+            expectUnchanged(install, before, "cancelled");
             EXPECT_EQ(L"1.0.0", currentVersion());
             continue;
         }
@@ -349,14 +350,11 @@ TEST(UpdaterProgram, RunningProgramsAreListedAndEachButtonDoesWhatItSays) {
         for (const auto& [name, bytes] : expected) EXPECT_TRUE(actual[name] == bytes) << c << " " << std::string(name.begin(), name.end());
         EXPECT_EQ(L"1.1.0", currentVersion()) << c;
     }
-    deleteMachineValue(L"UpdateMirrors");
-    deleteMachineValue(L"CurrentVersion");
-    installAt(exeFolder());
 }
 
 // Too old to update in place: the updater asks, even when silent, and starts only the setup
 // program the signed definition names, with "/silent".
-TEST(UpdaterProgram, AReinstallAsksAndStartsOnlyTheSignedSetupProgram) {
+TEST_F(UpdaterProgram, AReinstallAsksAndStartsOnlyTheSignedSetupProgram) {
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring setup = tempFolder() + L"Tolva-setup.exe", ran = setup + L".ran";
     struct Case {
@@ -393,20 +391,16 @@ TEST(UpdaterProgram, AReinstallAsksAndStartsOnlyTheSignedSetupProgram) {
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ran.c_str())) << what << ": started";
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(setup.c_str())) << what << ": left in %TEMP%";
         }
-        auto after = contents(install);
-        after.erase(L"update.log");
-        EXPECT_TRUE(before == after) << what << ": the setup program, not the updater, re-installs";
+        // The setup program, not the updater, re-installs.
+        expectUnchanged(install, before, what);
     }
     DeleteFileW(ran.c_str());
     DeleteFileW(setup.c_str());
-    deleteMachineValue(L"UpdateMirrors");
-    deleteMachineValue(L"CurrentVersion");
-    installAt(exeFolder());
 }
 
 // The manager's Check Now with the real library and updater: an update found, the user says Yes,
 // the updater runs, and the page shows the new version; checked again, there is none.
-TEST(UpdaterProgram, CheckNowInTheManagerRunsTheUpdaterAndShowsTheNewVersion) {
+TEST_F(UpdaterProgram, CheckNowInTheManagerRunsTheUpdaterAndShowsTheNewVersion) {
     constexpr int TAB_UPDATE = 2, IDC_TABS = 1020, IDC_U_CHECK = 1013, IDC_U_VERSION = 1000;
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring install = installRelease(trees, L"langonly");
@@ -456,7 +450,4 @@ TEST(UpdaterProgram, CheckNowInTheManagerRunsTheUpdaterAndShowsTheNewVersion) {
     EXPECT_EQ(nullptr, GetDlgItem(none, IDNO)) << "an information box, not a question";
     press(none, IDOK);
     PostMessageW(main, WM_CLOSE, 0, 0);
-    deleteMachineValue(L"UpdateMirrors");
-    deleteMachineValue(L"CurrentVersion");
-    installAt(exeFolder());
 }
