@@ -107,6 +107,18 @@ TEST_F(Apply, ACopyThatFailsHalfWayPutsEverythingBack) {
     EXPECT_NE(std::wstring::npos, text.find(L"Restored ")) << text;
 }
 
+// Another program of the user's swaps a downloaded file in %TEMP% after its download was checked.
+TEST_F(Apply, AFileChangedInTheStoreAfterItsCheckIsNeverInstalled) {
+    Definition def = download(L"app");
+    std::wstring swapped = entryPath(tempStore, "/lang/English.lng");
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(swapped.c_str()));
+    writeFile(swapped, "not what the release signed");
+    EXPECT_EQ(0, performUpdate(def, install.c_str()));
+    EXPECT_EQ(before, digests());
+    EXPECT_FALSE(backupLeft());
+    EXPECT_NE(std::wstring::npos, log().find(L"Downloaded file changed before it was copied (13).\r\n"));
+}
+
 TEST_F(Apply, AnUpdateKilledHalfWayIsUndoneByTheNextRun) {
     // As a killed run leaves it: the notifier moved aside and the new one copied, the rest untouched.
     std::wstring backup = install + BACKUP_FOLDER;
