@@ -5,7 +5,8 @@
 set -u
 state=$1; shift
 prefix=$state/prefix
-export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts; and no shortcut made in the prefix reaches the host's desktop menus.
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 [ -f "$state/display" ] && export DISPLAY=$(cat "$state/display")
 
 start() {

@@ -451,3 +451,36 @@ TEST_F(UpdaterProgram, CheckNowInTheManagerRunsTheUpdaterAndShowsTheNewVersion) 
     press(none, IDOK);
     PostMessageW(main, WM_CLOSE, 0, 0);
 }
+
+// The build's own setup program as a re-install: downloaded, verified, run with "/silent", and the
+// installation it leaves is the build's again.
+TEST_F(UpdaterProgram, AReinstallWithTheRealSetupProgramRepairsTheInstallation) {
+    std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
+    if (GetFileAttributesW((treesFolder() + L"\\www\\setup-real\\Tolva-setup.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "this build has no setup program";
+    std::wstring install = installRelease(trees, L"setup-real");
+    writeFile(install + L"\\manager.exe", "damaged");
+    DeleteFileW((install + L"\\lang\\English.lng").c_str());
+    std::wstring setup = tempFolder() + L"Tolva-setup.exe";
+    DeleteFileW(setup.c_str());
+    {
+        Started updater(install + L"\\TolvaUpdater.exe", L"/silent", install);
+        HWND box = dialogOf(updater.pi.dwProcessId);
+        ASSERT_TRUE(box);
+        PostMessageW(box, WM_COMMAND, IDYES, 0);
+        ASSERT_TRUE(updater.ended());
+    }
+    std::wstring log = updateLog(install);
+    EXPECT_NE(std::wstring::npos, log.find(L"Attempting to start installer.\r\n")) << std::string(log.begin(), log.end());
+    // The setup program runs on after the updater; wait until it has gone.
+    for (int i = 0; i < 600 && !processOf(setup); ++i) Sleep(50);
+    for (int i = 0; i < 1200 && processOf(setup); ++i) Sleep(100);
+    EXPECT_EQ(0u, processOf(setup));
+    std::wstring bin = exeFolder();
+    for (const wchar_t* name : {L"manager.exe", L"lang\\English.lng", L"Tolva.exe", L"TolvaUpdater.exe"})
+        EXPECT_TRUE(readWholeFile(install + L"\\" + name) == readWholeFile(bin + L"\\" + name))
+            << std::string(name, name + wcslen(name));
+    HeapText dir(getStringSetting(L"InstallDir"));
+    ASSERT_TRUE(dir.get());
+    EXPECT_EQ(0, _wcsicmp(install.c_str(), dir)) << "re-installed where it was";
+}

@@ -10,6 +10,7 @@ WWW/release-tampered, WWW/release-forged   release with one file changed on the 
                   publishing, and with its definition changed after signing
 WWW/langonly      release 1.1.0 of English.lng alone (DIR/build-lang)
 WWW/setup         release 2.0.0 for installations of 1.1.0 or later, with a stand-in setup program
+WWW/setup-real    the same with the build's own Tolva-setup.exe (when the build has one)
 WWW/setup-tampered   the same with the setup program changed on the mirror
 """
 import argparse
@@ -69,6 +70,15 @@ def main():
         if release.main(["publish", "--build", folder, "--version", version, "--key", args.key, "--out", www,
                          "--include", "*.exe", "--include", "*.dll", "--include", "EULA.txt",
                          "--include", "lang/*.lng"] + extra):
+            return 1
+    # The real setup program of this build, when the build has one: a re-install from the mirror.
+    real_setup = os.path.join(args.bin, "..", "setup", "Tolva-setup.exe")
+    if os.path.isfile(real_setup):
+        www = os.path.join(args.www, "setup-real")
+        shutil.rmtree(www, ignore_errors=True)
+        if release.main(["publish", "--build", build, "--version", "2.0.0", "--key", args.key, "--out", www,
+                         "--include", "*.exe", "--include", "*.dll", "--include", "lang/*.lng",
+                         "--min", "1.1.0", "--setup", real_setup]):
             return 1
     published = os.path.join(args.www, "release")
     for name, source in (("release-tampered", published), ("release-forged", published),
