@@ -92,6 +92,12 @@ std::wstring setupProgram() {
     return fromUnix(TOLVA_SETUP_UNIX);
 }
 
+std::wstring artifactsFolder() {
+    std::wstring folder = fromUnix(TOLVA_ARTIFACTS_UNIX);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
 RegValue regQuery(const std::wstring& key, const wchar_t* name) {
     DWORD code = 1;
     std::wstring out =

@@ -9,6 +9,8 @@
 // The build's installation image (bin\) and the setup program made from it.
 std::wstring buildBin();
 std::wstring setupProgram();
+// build/artifacts, for screenshots a person looks at.
+std::wstring artifactsFolder();
 
 // One value as `reg query` prints it; `name` null asks for the key's default value.
 struct RegValue {

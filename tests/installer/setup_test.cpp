@@ -354,4 +354,70 @@ TEST_F(Setup, UninstallAsksBeforeDeletingTheRemindersWithNoAsTheDefault) {
     EXPECT_FALSE(regKeyExists(USER_KEY));
 }
 
+// The wizard as a German user goes through it, page by page, photographed into build/artifacts.
+TEST_F(Setup, TheWizardInGermanInstallsWhereItIsTold) {
+    std::wstring shots = artifactsFolder();
+    int shot = 0;
+    auto photograph = [&] {
+        Sleep(700);
+        EXPECT_TRUE(saveScreenshot(shots + L"\\setup-de-" + std::to_wstring(++shot) + L".bmp"));
+    };
+    auto descendant = [](HWND parent, const wchar_t* cls, auto&& accept) -> HWND {
+        struct Search {
+            const wchar_t* cls;
+            decltype(accept)& accept;
+            HWND found;
+        } search{cls, accept, nullptr};
+        EnumChildWindows(
+            parent,
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                wchar_t name[32] = L"";
+                GetClassNameW(w, name, 32);
+                if (_wcsicmp(name, s->cls) != 0 || !s->accept(w)) return TRUE;
+                s->found = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    };
+    Process setup(setupProgram(), L"");
+    ASSERT_TRUE(setup.started());
+    HWND chooser = dialogOf(setup.pi.dwProcessId, 30000);
+    ASSERT_NE(nullptr, chooser);
+    HWND languages = descendant(chooser, L"ComboBox", [](HWND) { return true; });
+    ASSERT_NE(nullptr, languages);
+    ASSERT_NE(CB_ERR, SendMessageW(languages, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Deutsch")));
+    photograph();
+    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    HWND wizard = dialogOf(setup.pi.dwProcessId, 30000, chooser);
+    ASSERT_NE(nullptr, wizard);
+    // Next (1) page by page until the folder page, whose edit box takes the test's folder.
+    HWND folderBox = nullptr;
+    for (int page = 0; page < 5 && !folderBox; ++page) {
+        photograph();
+        folderBox = descendant(wizard, L"Edit", [](HWND w) { return (GetWindowLongW(w, GWL_STYLE) & ES_READONLY) == 0 && IsWindowVisible(w); });
+        if (!folderBox) PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    }
+    ASSERT_NE(nullptr, folderBox);
+    SendMessageW(folderBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    // The finish page: installed, with the offer to start Tolva, which the test declines.
+    HWND start = nullptr;
+    for (DWORD begun = GetTickCount(); !start && GetTickCount() - begun < 120000; Sleep(200))
+        if (exists(folder + L"\\uninstall.exe"))
+            start = descendant(wizard, L"Button", [](HWND w) {
+                return IsWindowVisible(w) && (GetWindowLongW(w, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+            });
+    ASSERT_NE(nullptr, start);
+    photograph();
+    SendMessageW(start, BM_SETCHECK, BST_UNCHECKED, 0);
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(setup.waitExit(30000));
+    EXPECT_EQ(L"German", regQuery(MACHINE_KEY, L"DefaultLanguage").data);
+    EXPECT_TRUE(sameText(folder, regQuery(MACHINE_KEY, L"InstallDir").data));
+    DWORD pid = 0;
+    EXPECT_EQ(nullptr, notifierWindow(&pid, 2000)) << "declined, so not started";
+}
+
 } // namespace

@@ -46,8 +46,6 @@ ReminderPtr loadReminder(const wchar_t* name, bool custom = true);
 // Text of a UTF-8 file, or empty.
 std::wstring readUtf8(const std::wstring& path);
 
-// Saves the whole screen of the tests' display as a 24-bit BMP.
-bool saveScreenshot(const std::wstring& path);
 
 // The first visible top-level window of class `cls` that process `pid` shows, other than `skip`.
 HWND findWindowOf(DWORD pid, const wchar_t* cls, DWORD timeoutMs, HWND skip = nullptr);

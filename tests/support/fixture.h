@@ -24,3 +24,6 @@ std::string utf16(const std::wstring& text);
 
 // Runs a command line, waits, returns its standard output (decoded from the OEM code page).
 std::wstring runCapture(const std::wstring& commandLine, DWORD* exitCode = nullptr);
+
+// The whole screen as a 24-bit BMP file, for a person to look at.
+bool saveScreenshot(const std::wstring& path);
