@@ -43,6 +43,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © Ondrel. All rights res
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
+!include WinVer.nsh
+!include x64.nsh
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -203,6 +205,16 @@ Function .onInit
   ${EndIf}
   !if "${ARCH}" == "x86_64"
     SetRegView 64
+  !endif
+  ${IfNot} ${AtLeastWin7}
+    MessageBox MB_OK|MB_ICONSTOP "$(NeedsWindows7)" /SD IDOK
+    Abort
+  ${EndIf}
+  !if "${ARCH}" == "x86_64"
+    ${IfNot} ${RunningX64}
+      MessageBox MB_OK|MB_ICONSTOP "$(Needs64Bit)" /SD IDOK
+      Abort
+    ${EndIf}
   !endif
   StrCpy $closedNotifier 0
   Call languageFromSettings
