@@ -3,6 +3,8 @@
 // update check) and the check thread, which owns every popup it shows.
 #include "Tolva.h"
 
+#include <objbase.h>
+
 #include <cwchar>
 #include <cwctype>
 #include <string>
@@ -228,6 +230,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     if (isAlreadyRunning(L"Tolva SysTray")) return 0;
     admin = isAdmin();
     hInst = instance;
+    // Both threads start programs through the shell, which wants its callers in an apartment
+    // (shell extensions, "ms-settings:" links). Left to the end of the process, like the thread.
+    initShellThread();
 
     std::wstring args = commandLine ? commandLine : L"";
     trimArguments(args);
@@ -420,7 +425,10 @@ void checkRemindersWith(const SYSTEMTIME* time, PopupAnswer answer) {
 
 void checkReminders(const SYSTEMTIME* time) { checkRemindersWith(time, showReminderPopup); }
 
+void initShellThread() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); }
+
 DWORD WINAPI mainThread(LPVOID) {
+    initShellThread();
     SYSTEMTIME t;
     GetLocalTime(&t);
     Sleep(60000);

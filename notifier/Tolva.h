@@ -74,6 +74,8 @@ using PopupAnswer = int (*)(HWND owner, Reminder* rem);
 int showReminderPopup(HWND owner, Reminder* rem);
 void checkRemindersWith(const SYSTEMTIME* time, PopupAnswer answer);
 void checkReminders(const SYSTEMTIME* time);
+// COM for a thread that starts programs through the shell (apartment-threaded, no OLE1 DDE).
+void initShellThread();
 DWORD WINAPI mainThread(LPVOID window);
 INT_PTR CALLBACK RemProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // The due-date line of the popup for a given format text (language id 0x225).

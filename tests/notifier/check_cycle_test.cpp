@@ -276,7 +276,13 @@ TEST(ReminderPopup, SpeaksTheUsersLanguage) {
     Reminder* rem = createReminder(name.data(), TRUE, body.data(), FREQ_MONTHLY, &due, TRUE, nullptr, L"",
                                    L":defrag", L"Default");
     ASSERT_TRUE(rem);
-    ModalScript script(GetCurrentThreadId(), {{IDC_LATER, [](HWND) {
+    // The user's own text is shown as typed: an "&" is no mnemonic there.
+    bool noPrefix = true, centred = true;
+    ModalScript script(GetCurrentThreadId(), {{IDC_LATER, [&](HWND dlg) {
+                                                   for (int id : {IDC_NAME, IDC_TEXT, IDC_DUE})
+                                                       noPrefix &= (GetWindowLongW(GetDlgItem(dlg, id), GWL_STYLE) & SS_NOPREFIX) != 0;
+                                                   for (int id : {IDC_NAME, IDC_DUE})
+                                                       centred &= (GetWindowLongW(GetDlgItem(dlg, id), GWL_STYLE) & SS_TYPEMASK) == SS_CENTER;
                                                    Sleep(600);
                                                    saveScreenshot(artifactsFolder() + L"\\notifier-de-popup.bmp");
                                                }}});
@@ -286,6 +292,8 @@ TEST(ReminderPopup, SpeaksTheUsersLanguage) {
     ASSERT_EQ(1u, script.result().size());
     const ModalWindow& w = script.result()[0];
     EXPECT_EQ(0u, w.text.find(L"Defragmentierung\n")) << std::string(w.text.begin(), w.text.end());
+    EXPECT_TRUE(noPrefix);
+    EXPECT_TRUE(centred);
     ASSERT_TRUE(w.button(IDC_LATER));
     EXPECT_EQ(L"&Später erinnern", w.button(IDC_LATER)->caption);
     ASSERT_TRUE(w.button(IDC_LAUNCH));

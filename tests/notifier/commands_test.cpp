@@ -1,6 +1,8 @@
 // Reminder commands, the temporary-file cleanup, the tray menu and the programs it starts.
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <string>
 #include <vector>
 
@@ -297,4 +299,22 @@ TEST(Pictures, ScaleBitmapStretchesOnlyWhenTheSizeDiffers) {
                                                24, 24, 0));
     EXPECT_TRUE(icon);
     if (icon) DestroyIcon(icon);
+}
+
+// The threads that start programs through the shell sit in a single-threaded apartment.
+TEST(Commands, ShellThreadsAreInAnApartment) {
+    HRESULT again = E_FAIL;
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID result) -> DWORD {
+            initShellThread();
+            // Asking for the other model tells which one the thread already has.
+            *static_cast<HRESULT*>(result) = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            return 0;
+        },
+        &again, 0, nullptr);
+    ASSERT_TRUE(thread);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(RPC_E_CHANGED_MODE, again);
 }
