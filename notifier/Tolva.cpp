@@ -143,7 +143,8 @@ void roundAndSlideIn(HWND dlg) {
     GetWindowRect(dlg, &own);
     // The window owns the region from here on and frees it itself.
     SetWindowRgn(dlg, CreateRoundRectRgn(0, 0, own.right - own.left + 1, own.bottom - own.top + 1, 4, 4), FALSE);
-    AnimateWindow(dlg, 500, AW_SLIDE | AW_VER_NEGATIVE);
+    // Without the slide the popup must still be seen, or its answer would be one nobody gave.
+    if (!AnimateWindow(dlg, 500, AW_SLIDE | AW_VER_NEGATIVE)) ShowWindow(dlg, SW_SHOWNA);
 }
 
 void releasePopupResources(HWND dlg) {
@@ -411,6 +412,8 @@ void checkRemindersWith(const SYSTEMTIME* time, PopupAnswer answer) {
                 Reminder* rem = node->reminder;
                 if (!rem->active || !isRemDue(rem, time)) continue;
                 int result = answer(hwnd, rem);
+                // A popup that could not open was never seen: the next check shows it again.
+                if (result <= 0) continue;
                 if (result == IDC_LAUNCH && rem->cmd && *rem->cmd) doCommand(rem->cmd);
                 incrementReminder(rem, result == IDC_LATER);
                 saveReminder(rem);
