@@ -56,3 +56,6 @@ std::wstring installWithSecondLanguage(const std::vector<std::pair<std::wstring,
 
 // Text of the current language, as the program looks it up.
 std::wstring lang(int id);
+
+// The caption of page `tab` in the main window's tab strip.
+std::wstring tabTitle(int tab);

@@ -47,16 +47,6 @@ DWORD userDword(const wchar_t* value) {
     return data;
 }
 
-std::wstring tabTitle(int tab) {
-    wchar_t title[128] = L"";
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = title;
-    item.cchTextMax = 128;
-    TabCtrl_GetItem(tabber, tab, &item);
-    return title;
-}
-
 // Types a path into a standard Open or Save dialog and presses OK.
 ModalStep typePath(std::wstring path) {
     return {IDOK, [path](HWND dlg) {

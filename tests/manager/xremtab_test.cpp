@@ -159,13 +159,7 @@ TEST(MainWindowPages, TabsTitlesAndTheAboutStart) {
         ASSERT_TRUE(win.dlg);
         for (int i = 0; i < NUM_TABS; ++i) {
             ASSERT_TRUE(win.page(i)) << i;
-            wchar_t title[64] = L"";
-            TCITEMW item{};
-            item.mask = TCIF_TEXT;
-            item.pszText = title;
-            item.cchTextMax = 64;
-            TabCtrl_GetItem(tabber, i, &item);
-            EXPECT_EQ(lang(IDS_TAB_FIRST + i), title);
+            EXPECT_EQ(lang(IDS_TAB_FIRST + i), tabTitle(i));
             EXPECT_EQ(i == TAB_BUILTIN, IsWindowVisible(win.page(i)) != FALSE) << i;
         }
         EXPECT_EQ(lang(IDS_CLOSE), itemTextOf(win.dlg, IDC_CLOSE));

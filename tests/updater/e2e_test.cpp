@@ -63,6 +63,15 @@ void createUserKey(const wchar_t* path) {
 
 } // namespace
 
+// A user as after the first-run set-up, so the notifier and the manager start without questions.
+void setUpUser() {
+    removeUserSettings();
+    setUserDword(L"Language", 1);
+    setUserDword(L"AutoUpdate", 0);
+    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Custom\\Default");
+    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Built-in");
+}
+
 // An installation of release 1.0.0 from the build, updating from `mirror`.
 std::wstring installRelease(const std::wstring& trees, const wchar_t* mirror) {
     std::wstring install = makeTempFolder(L"installation");
@@ -175,12 +184,8 @@ void expectUnchanged(const std::wstring& install, const std::map<std::wstring, s
 TEST_F(UpdaterProgram, AProgramUpdateReplacesExactlyThoseFilesAndRestartsTheNotifier) {
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring install = installRelease(trees, L"release");
-    // A user as after set-up, so the notifier starts quietly and holds reminders.dll.
-    removeUserSettings();
-    setUserDword(L"Language", 1);
-    setUserDword(L"AutoUpdate", 0);
-    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Custom\\Default");
-    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Built-in");
+    // The notifier starts quietly and holds reminders.dll.
+    setUpUser();
     std::wstring notifier = install + L"\\Tolva.exe", line = L"\"" + notifier + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -404,11 +409,7 @@ TEST_F(UpdaterProgram, CheckNowInTheManagerRunsTheUpdaterAndShowsTheNewVersion) 
     constexpr int TAB_UPDATE = 2, IDC_TABS = 1020, IDC_U_CHECK = 1013, IDC_U_VERSION = 1000;
     std::wstring trees = fromUnix(RELEASE_TREES_UNIX);
     std::wstring install = installRelease(trees, L"langonly");
-    removeUserSettings();
-    setUserDword(L"Language", 1);
-    setUserDword(L"AutoUpdate", 0);
-    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Custom\\Default");
-    createUserKey(L"Software\\Ondrel\\Tolva\\Reminders\\Built-in");
+    setUpUser();
     Started manager(install + L"\\manager.exe", L"", install);
     ASSERT_TRUE(manager);
     HWND main = dialogOf(manager.pi.dwProcessId, 20000);
