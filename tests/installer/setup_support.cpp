@@ -45,24 +45,6 @@ bool waitTree(HANDLE process, DWORD pid, DWORD deadline, DWORD& code) {
     return true;
 }
 
-struct Dialog {
-    DWORD pid;
-    HWND skip;
-    HWND hwnd = nullptr;
-};
-
-BOOL CALLBACK findDialog(HWND hwnd, LPARAM param) {
-    auto* d = reinterpret_cast<Dialog*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[16] = L"";
-    GetClassNameW(hwnd, cls, 16);
-    if (pid != d->pid || hwnd == d->skip || !IsWindowVisible(hwnd) || wcscmp(cls, L"#32770") != 0)
-        return TRUE;
-    d->hwnd = hwnd;
-    return FALSE;
-}
-
 struct Hidden {
     DWORD notPid;
     HWND hwnd = nullptr;
@@ -208,16 +190,7 @@ HWND notifierWindow(DWORD* pid, DWORD timeoutMs, DWORD notPid) {
     return nullptr;
 }
 
-HWND dialogOf(DWORD pid, DWORD timeoutMs, HWND skip) {
-    DWORD start = GetTickCount();
-    do {
-        Dialog d{pid, skip};
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&d));
-        if (d.hwnd) return d.hwnd;
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
-}
+HWND dialogOf(DWORD pid, DWORD timeoutMs, HWND skip) { return findWindowOf(pid, L"#32770", timeoutMs, skip); }
 
 std::wstring commonPrograms() {
     wchar_t path[MAX_PATH] = L"";

@@ -305,15 +305,7 @@ void Findings::checkDialog(HMODULE module, int templateId, const std::wstring& n
             RECT last{};
             if (count <= 0 || !TabCtrl_GetItemRect(control, count - 1, &last)) continue;
             std::wstring titles;
-            for (int i = 0; i < count; ++i) {
-                wchar_t buf[256] = L"";
-                TCITEMW item{};
-                item.mask = TCIF_TEXT;
-                item.pszText = buf;
-                item.cchTextMax = 256;
-                TabCtrl_GetItem(control, i, &item);
-                titles += (i ? L" | " : L"") + std::wstring(buf);
-            }
+            for (int i = 0; i < count; ++i) titles += (i ? L" | " : L"") + tabTitle(control, i);
             SIZE room = clientSize(control);
             Fit fit;
             fit.needed = {last.right, last.bottom - last.top};

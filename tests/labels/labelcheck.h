@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common.h"
+#include "fixture.h"
 
 // The build's bin folder as Windows sees it: the installation the programs read lang\ from.
 std::wstring buildBinFolder();
@@ -29,6 +30,18 @@ std::wstring dialogFontMissing();
 bool languageBuilt(int index);
 // The per-user Language setting that makes every lookup read that file.
 void chooseLanguage(int index);
+
+// One language of the build per test: skipped when the build made no file for it, failed when the
+// dialogs would not get their font. A test's own SetUp calls this one first and stops when it did.
+struct LanguageTest : ::testing::TestWithParam<int> {
+    void SetUp() override {
+        if (!languageBuilt(GetParam())) GTEST_SKIP() << "the build made no " << LANGUAGE_FILES[GetParam()] << ".lng";
+        std::wstring missing = dialogFontMissing();
+        ASSERT_TRUE(missing.empty()) << missing;
+    }
+    bool ready() const { return !IsSkipped() && !HasFailure(); }
+    void TearDown() override { removeUserSettings(); }
+};
 
 // Test names for the language indexes: the language file's name.
 inline std::string languageTestName(const ::testing::TestParamInfo<int>& info) {

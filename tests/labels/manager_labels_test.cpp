@@ -25,15 +25,13 @@ const wchar_t* templateName(int id) {
     return L"manager dialog";
 }
 
-struct ManagerLabels : ::testing::TestWithParam<int> {
+struct ManagerLabels : LanguageTest {
     void SetUp() override {
-        if (!languageBuilt(GetParam())) GTEST_SKIP() << "the build made no " << LANGUAGE_FILES[GetParam()] << ".lng";
-        std::wstring missing = dialogFontMissing();
-        ASSERT_TRUE(missing.empty()) << missing;
+        LanguageTest::SetUp();
+        if (!ready()) return;
         prepareStore();
         chooseLanguage(GetParam());
     }
-    void TearDown() override { removeUserSettings(); }
 };
 
 TEST_P(ManagerLabels, EveryTextFitsAndNoKeyIsUsedTwice) {

@@ -16,18 +16,16 @@ constexpr int SELECTION_TEMPLATE = 101;
 // The button of a reminder made for a detected security program that has an updater of its own.
 constexpr int DETECTED_UPDATE_BUTTON = 0x314;
 
-struct NotifierLabels : ::testing::TestWithParam<int> {
+struct NotifierLabels : LanguageTest {
     void SetUp() override {
-        if (!languageBuilt(GetParam())) GTEST_SKIP() << "the build made no " << LANGUAGE_FILES[GetParam()] << ".lng";
-        std::wstring missing = dialogFontMissing();
-        ASSERT_TRUE(missing.empty()) << missing;
+        LanguageTest::SetUp();
+        if (!ready()) return;
         prepareStore();
         chooseLanguage(GetParam());
         setUserDword(L"DisplayDueDate", 1);
         hInst = GetModuleHandleW(nullptr);
         init(0x100);
     }
-    void TearDown() override { removeUserSettings(); }
 };
 
 std::vector<ReminderPtr> storedBuiltins() {

@@ -7,17 +7,15 @@
 
 namespace {
 
-struct UpdaterLabels : ::testing::TestWithParam<int> {
+struct UpdaterLabels : LanguageTest {
     void SetUp() override {
-        if (!languageBuilt(GetParam())) GTEST_SKIP() << "the build made no " << LANGUAGE_FILES[GetParam()] << ".lng";
-        std::wstring missing = dialogFontMissing();
-        ASSERT_TRUE(missing.empty()) << missing;
+        LanguageTest::SetUp();
+        if (!ready()) return;
         removeUserSettings();
         installAt(buildBinFolder());
         chooseLanguage(GetParam());
         init(0x500);
     }
-    void TearDown() override { removeUserSettings(); }
 };
 
 TEST_P(UpdaterLabels, EveryTextFitsAndNoKeyIsUsedTwice) {

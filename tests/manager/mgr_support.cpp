@@ -176,12 +176,4 @@ std::wstring installWithSecondLanguage(const std::vector<std::pair<std::wstring,
     return folder;
 }
 
-std::wstring tabTitle(int tab) {
-    wchar_t title[128] = L"";
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = title;
-    item.cchTextMax = 128;
-    TabCtrl_GetItem(tabber, tab, &item);
-    return title;
-}
+std::wstring tabTitle(int tab) { return tabTitle(tabber, tab); }

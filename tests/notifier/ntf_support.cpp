@@ -21,25 +21,6 @@ void createKeyWithDefault(const std::wstring& path, const wchar_t* defaultValue)
     RegCloseKey(key);
 }
 
-struct Found {
-    DWORD pid;
-    const wchar_t* cls;
-    HWND skip;
-    HWND hwnd = nullptr;
-};
-
-BOOL CALLBACK findTopLevel(HWND hwnd, LPARAM param) {
-    auto* f = reinterpret_cast<Found*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != f->pid || hwnd == f->skip || !IsWindowVisible(hwnd)) return TRUE;
-    wchar_t cls[64] = L"";
-    GetClassNameW(hwnd, cls, 64);
-    if (wcscmp(cls, f->cls) != 0) return TRUE;
-    f->hwnd = hwnd;
-    return FALSE;
-}
-
 struct Hidden {
     DWORD pid;
     HWND hwnd = nullptr;
@@ -152,16 +133,6 @@ std::wstring readUtf8(const std::wstring& path) {
     return text;
 }
 
-HWND findWindowOf(DWORD pid, const wchar_t* cls, DWORD timeoutMs, HWND skip) {
-    DWORD start = GetTickCount();
-    do {
-        Found f{pid, cls, skip};
-        EnumWindows(findTopLevel, reinterpret_cast<LPARAM>(&f));
-        if (f.hwnd) return f.hwnd;
-        Sleep(25);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
-}
 
 ModalWindow answerWindowOf(DWORD pid, int press, DWORD timeoutMs, const std::function<void(HWND)>& before) {
     ModalWindow w;

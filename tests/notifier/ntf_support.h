@@ -47,8 +47,6 @@ ReminderPtr loadReminder(const wchar_t* name, bool custom = true);
 std::wstring readUtf8(const std::wstring& path);
 
 
-// The first visible top-level window of class `cls` that process `pid` shows, other than `skip`.
-HWND findWindowOf(DWORD pid, const wchar_t* cls, DWORD timeoutMs, HWND skip = nullptr);
 // Finds a dialog of `pid`, reads it, runs `before`, presses `press` and waits until it has gone.
 ModalWindow answerWindowOf(DWORD pid, int press, DWORD timeoutMs = 15000,
                            const std::function<void(HWND)>& before = {});

@@ -1,5 +1,7 @@
 #include "fixture.h"
 
+#include <commctrl.h>
+
 #include "common.h"
 
 #include <stdexcept>
@@ -138,4 +140,48 @@ bool saveScreenshot(const std::wstring& path) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+struct Found {
+    DWORD pid;
+    const wchar_t* cls;
+    HWND skip;
+    HWND hwnd = nullptr;
+};
+
+BOOL CALLBACK findTopLevel(HWND hwnd, LPARAM param) {
+    auto* f = reinterpret_cast<Found*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != f->pid || hwnd == f->skip || !IsWindowVisible(hwnd)) return TRUE;
+    wchar_t cls[64] = L"";
+    GetClassNameW(hwnd, cls, 64);
+    if (wcscmp(cls, f->cls) != 0) return TRUE;
+    f->hwnd = hwnd;
+    return FALSE;
+}
+
+} // namespace
+
+HWND findWindowOf(DWORD pid, const wchar_t* cls, DWORD timeoutMs, HWND skip) {
+    DWORD start = GetTickCount();
+    do {
+        Found f{pid, cls, skip};
+        EnumWindows(findTopLevel, reinterpret_cast<LPARAM>(&f));
+        if (f.hwnd) return f.hwnd;
+        Sleep(25);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+std::wstring tabTitle(HWND tabs, int tab) {
+    wchar_t title[256] = L"";
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 256;
+    SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+    return title;
 }

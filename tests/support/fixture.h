@@ -27,3 +27,10 @@ std::wstring runCapture(const std::wstring& commandLine, DWORD* exitCode = nullp
 
 // The whole screen as a 24-bit BMP file, for a person to look at.
 bool saveScreenshot(const std::wstring& path);
+
+// The first visible top-level window of class `cls` of process `pid` other than `skip`, once it
+// shows; null after `timeoutMs`.
+HWND findWindowOf(DWORD pid, const wchar_t* cls, DWORD timeoutMs, HWND skip = nullptr);
+
+// The caption of item `tab` of a tab control.
+std::wstring tabTitle(HWND tabs, int tab);

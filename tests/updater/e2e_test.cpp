@@ -109,28 +109,7 @@ bool runUpdater(const std::wstring& install, DWORD timeoutMs, const wchar_t* arg
 }
 
 // A dialog or message box of process `pid` other than `skip`, once it shows; null after `ms`.
-HWND dialogOf(DWORD pid, DWORD ms = 60000, HWND skip = nullptr) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(100)) {
-        struct Search {
-            DWORD pid;
-            HWND skip, found;
-        } search{pid, skip, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(p);
-                DWORD owner = 0;
-                wchar_t cls[16] = L"";
-                GetWindowThreadProcessId(w, &owner);
-                GetClassNameW(w, cls, 16);
-                if (owner != s->pid || w == s->skip || wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-                s->found = w;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-    }
-    return nullptr;
-}
+HWND dialogOf(DWORD pid, DWORD ms = 60000, HWND skip = nullptr) { return findWindowOf(pid, L"#32770", ms, skip); }
 
 std::wstring listed(HWND dialog) {
     std::wstring all;
