@@ -30,10 +30,11 @@ void failure(int silent, int textId, bool withCode, DWORD code = 0) {
 }
 
 // A function missing from update.dll: logged with the Windows error, reported as an update failure.
-void bindFailure(const Flags& flags, const wchar_t* format) {
+bool bindFailure(const Flags& flags, const wchar_t* format) {
     DWORD code = GetLastError();
     logiti(format, code);
     failure(flags.silent, 0x502, true, code);
+    return false;
 }
 
 void infoBox(int textId) {
@@ -253,7 +254,39 @@ int installRun(const Flags& flags) {
     return 0;
 }
 
-// Downloads one file the definition lists into %TEMP% and starts it; for the self-update.
+// Fetches one entry of the definition into %TEMP% from mirror 0, then mirror 1, checked against its
+// digest; every failure is logged and, unless silent, reported.
+bool downloadIntoTemp(const Flags& flags, const DefEntry& entry) {
+    auto shuffle = updateProc<SHUFFLEMIRRORS>(udDll, "shuffleMirrors");
+    if (!shuffle) return bindFailure(flags, L"Error locating shuffleMirrors function (%d).\r\n");
+    if (!(downloadFilex = updateProc<DOWNLOADFILE>(udDll, "downloadFile")))
+        return bindFailure(flags, L"Error locating downloadFile function (%d).\r\n");
+    auto open = updateProc<OPENCON>(udDll, "openCon");
+    if (!open) return bindFailure(flags, L"Error locating openCon function (%d).\r\n");
+    if (!(md5x = updateProc<MD5>(udDll, "md5"))) return bindFailure(flags, L"Error locating md5 function (%d).\r\n");
+    if (!(con = open())) {
+        DWORD code = GetLastError();
+        logiti(L"Unable to establish Internet connection (%d).\r\n", code);
+        failure(flags.silent, 0x400, true, code);
+        return false;
+    }
+    logit(L"Internet connection established.\r\n");
+    mirrors = shuffle();
+    std::wstring path(entry.path.begin(), entry.path.end());
+    int ok = executeDownload(path.c_str(), temp(L"").c_str(), entry.digest.c_str());
+    DWORD code = GetLastError();
+    free(mirrors);
+    mirrors = nullptr;
+    InternetCloseHandle(con);
+    con = nullptr;
+    if (!ok) {
+        logit(L"Update failed.\r\n");
+        failure(flags.silent, 0x502, true, code);
+    }
+    return ok;
+}
+
+// Downloads the updater the definition lists into %TEMP% and starts it; for the self-update.
 int selfUpdate(const Flags& flags) {
     Definition def;
     if (!readDefinition(temp(L"\\Tolva_update.def").c_str(), def)) {
@@ -263,34 +296,13 @@ int selfUpdate(const Flags& flags) {
     const DefEntry* self = nullptr;
     for (const DefEntry& e : def.entries)
         if (e.tag == "+f" && _stricmp(e.path.c_str(), "/TolvaUpdater.exe") == 0) self = &e;
-    auto open = updateProc<OPENCON>(udDll, "openCon");
-    auto shuffle = updateProc<SHUFFLEMIRRORS>(udDll, "shuffleMirrors");
-    downloadFilex = updateProc<DOWNLOADFILE>(udDll, "downloadFile");
-    md5x = updateProc<MD5>(udDll, "md5");
-    if (!open || !shuffle || !downloadFilex || !md5x) {
-        logiti(L"Error locating openCon function (%d).\r\n", GetLastError());
-        failure(flags.silent, 0x502, true, GetLastError());
-        return 0;
-    }
-    if (!(con = open())) {
-        DWORD code = GetLastError();
-        logiti(L"Unable to establish Internet connection (%d).\r\n", code);
-        failure(flags.silent, 0x400, true, code);
-        return 0;
-    }
-    logit(L"Internet connection established.\r\n");
-    mirrors = shuffle();
     // Only an updater that matches the signed definition is ever started.
-    int ok = self && executeDownload(L"/TolvaUpdater.exe", temp(L"").c_str(), self->digest.c_str());
-    free(mirrors);
-    mirrors = nullptr;
-    InternetCloseHandle(con);
-    con = nullptr;
-    if (!ok) {
+    if (!self) {
         logit(L"Update failed.\r\n");
-        failure(flags.silent, 0x502, true, GetLastError());
+        failure(flags.silent, 0x502, false);
         return 0;
     }
+    if (!downloadIntoTemp(flags, *self)) return 0;
     logit(L"Attempting to start updater install process.\r\n");
     Handle held(holdVerified(temp(L"\\TolvaUpdater.exe").c_str(), self->digest.c_str()));
     if (!held || !start(temp(L"\\TolvaUpdater.exe"), std::wstring(L" /install") + (flags.silent ? L" /silent" : L""))) {
@@ -319,34 +331,7 @@ void reinstall(const Flags& flags) {
     }
     HeapText question(getString(0x503)), caption(getString(0xA26));
     if (msgBox(nullptr, question, caption, MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
-    auto shuffle = updateProc<SHUFFLEMIRRORS>(udDll, "shuffleMirrors");
-    if (!shuffle) return bindFailure(flags, L"Error locating shuffleMirrors function (%d).\r\n");
-    if (!(downloadFilex = updateProc<DOWNLOADFILE>(udDll, "downloadFile")))
-        return bindFailure(flags, L"Error locating downloadFile function (%d).\r\n");
-    auto open = updateProc<OPENCON>(udDll, "openCon");
-    if (!open) return bindFailure(flags, L"Error locating openCon function (%d).\r\n");
-    md5x = updateProc<MD5>(udDll, "md5");
-    if (!md5x) return bindFailure(flags, L"Error locating md5 function (%d).\r\n");
-    if (!(con = open())) {
-        DWORD code = GetLastError();
-        logiti(L"Unable to establish Internet connection (%d).\r\n", code);
-        failure(flags.silent, 0x400, true, code);
-        return;
-    }
-    logit(L"Internet connection established.\r\n");
-    mirrors = shuffle();
-    std::wstring path(setup->path.begin(), setup->path.end());
-    int ok = executeDownload(path.c_str(), temp(L"").c_str(), setup->digest.c_str());
-    free(mirrors);
-    mirrors = nullptr;
-    InternetCloseHandle(con);
-    con = nullptr;
-    if (!ok) {
-        DWORD code = GetLastError();
-        logit(L"Update failed.\r\n");
-        failure(flags.silent, 0x502, true, code);
-        return;
-    }
+    if (!downloadIntoTemp(flags, *setup)) return;
     logit(L"Attempting to start installer.\r\n");
     std::wstring program = temp(L"") + entryPath(L"", setup->path);
     Handle held(holdVerified(program.c_str(), setup->digest.c_str()));
