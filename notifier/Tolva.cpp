@@ -5,6 +5,7 @@
 
 #include <objbase.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <cwctype>
 #include <string>
@@ -402,6 +403,46 @@ int showReminderPopup(HWND owner, Reminder* rem) {
     return result;
 }
 
+// The record the store holds now under the shown one's group and key, or null when the manager
+// deleted, renamed or moved it while the popup was open.
+static Reminder* rereadReminder(const Reminder* shown) {
+    const wchar_t* key = shown->isCustom ? shown->name : shown->id;
+    if (!key) return nullptr;
+    ReminderList* list = getReminders(shown->isCustom, shown->group);
+    Reminder* found = nullptr;
+    for (ReminderList* node = list; node; node = node->next) {
+        Reminder* r = node->reminder;
+        const wchar_t* other = r->isCustom ? r->name : r->id;
+        if (!found && other && _wcsicmp(other, key) == 0) found = r;
+        else freeReminder(r);
+    }
+    freeReminderList(list);
+    return found;
+}
+
+// Writes what the answer changed (due date, postponement, active) into the record as it is now, so
+// an edit the manager made meanwhile survives and a reminder it removed does not come back.
+static void saveAnswer(const Reminder* answered) {
+    Reminder* current = rereadReminder(answered);
+    if (!current) return;
+    *current->nextDue = *answered->nextDue;
+    if (answered->remindLater) {
+        if (!current->remindLater) current->remindLater = static_cast<SYSTEMTIME*>(malloc(sizeof(SYSTEMTIME)));
+        // Out of memory: better unwritten (the reminder comes up again) than written without its postponement.
+        if (!current->remindLater) {
+            freeReminder(current);
+            return;
+        }
+        *current->remindLater = *answered->remindLater;
+    } else {
+        free(current->remindLater);
+        current->remindLater = nullptr;
+    }
+    current->active = answered->active;
+    saveReminder(current);
+    freeReminder(current);
+}
+
 void checkRemindersWith(const SYSTEMTIME* time, PopupAnswer answer) {
     // Own reminders first, then the built-in ones.
     for (BOOL custom : {TRUE, FALSE}) {
@@ -416,7 +457,7 @@ void checkRemindersWith(const SYSTEMTIME* time, PopupAnswer answer) {
                 if (result <= 0) continue;
                 if (result == IDC_LAUNCH && rem->cmd && *rem->cmd) doCommand(rem->cmd);
                 incrementReminder(rem, result == IDC_LATER);
-                saveReminder(rem);
+                saveAnswer(rem);
             }
             // The list owns nothing, but this pass owns every record it read.
             for (ReminderList* node = list; node; node = node->next) freeReminder(node->reminder);

@@ -1,6 +1,8 @@
 // The check cycle driven with chosen times, and the reminder popup itself.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -178,6 +180,92 @@ TEST(CheckCycle, AnswerDecidesBetweenAdvanceLaunchAndPostpone) {
         shown.clear();
         checkRemindersWith(&now, recordAndAnswer);
         EXPECT_EQ(shown.empty(), !c.untouched);
+    }
+}
+
+// While a popup is open the manager may change the store under it: the answer then touches only
+// what it decides (due date, postponement, active) in the record as it is now, and never brings
+// back a reminder that was deleted, renamed or moved away.
+TEST(CheckCycle, AnswerKeepsWhatTheManagerChangedMeanwhile) {
+    struct Case {
+        const char* what;
+        bool custom;
+        std::function<void(Reminder*)> meanwhile;
+        const wchar_t* remaining; // key left in the group afterwards; null for none
+        bool advanced;            // the remaining record carries the answer
+    };
+    const Case CASES[] = {
+        {"deleted", true, [](Reminder* r) { ASSERT_TRUE(deleteReminder(r)); }, nullptr, false},
+        {"renamed", true, [](Reminder*) { ASSERT_TRUE(renameReminder(TRUE, nullptr, L"Overdue", L"Renamed")); },
+         L"Renamed", false},
+        {"moved", true,
+         [](Reminder* r) {
+             ASSERT_TRUE(createGroup(TRUE, L"Elsewhere"));
+             ReminderPtr copy(cloneReminder(r));
+             ASSERT_TRUE(moveReminder(copy.get(), nullptr, L"Elsewhere"));
+         },
+         nullptr, false},
+        {"edited", true,
+         [](Reminder* r) {
+             ReminderPtr edited(cloneReminder(r));
+             // A copy carries no key name of a built-in reminder; the manager's page keeps it.
+             if (r->id) edited->id = wcsdupHeap(r->id);
+             free(edited->reminderText);
+             edited->reminderText = wcsdupHeap(L"Edited text");
+             edited->frequency = FREQ_WEEKLY;
+             ASSERT_TRUE(saveReminder(edited.get()));
+         },
+         L"Overdue", true},
+        {"built-in edited", false,
+         [](Reminder* r) {
+             ReminderPtr edited(cloneReminder(r));
+             // A copy carries no key name of a built-in reminder; the manager's page keeps it.
+             if (r->id) edited->id = wcsdupHeap(r->id);
+             free(edited->reminderText);
+             edited->reminderText = wcsdupHeap(L"Edited text");
+             edited->frequency = FREQ_WEEKLY;
+             ASSERT_TRUE(saveReminder(edited.get()));
+         },
+         L"Overdue", true},
+    };
+    for (const auto& c : CASES) {
+        SCOPED_TRACE(c.what);
+        prepareStore();
+        SYSTEMTIME due = nowPlusMinutes(-5);
+        storeReminder({.name = L"Overdue", .custom = c.custom, .due = due});
+        static const Case* current;
+        current = &c;
+        SYSTEMTIME now = nowPlusMinutes(0);
+        int popups = 0;
+        static int* counter;
+        counter = &popups;
+        checkRemindersWith(&now, [](HWND, Reminder* rem) {
+            ++*counter;
+            current->meanwhile(rem);
+            return static_cast<int>(IDC_DONE);
+        });
+        ASSERT_EQ(popups, 1);
+
+        ReminderPtr left = loadReminder(L"Overdue", c.custom);
+        ReminderPtr renamed = loadReminder(L"Renamed", c.custom);
+        ReminderList* elsewhere = getReminders(TRUE, L"Elsewhere");
+        bool movedThere = elsewhere != nullptr;
+        for (ReminderList* n = elsewhere; n; n = n->next) freeReminder(n->reminder);
+        freeReminderList(elsewhere);
+        const Reminder* remaining = left ? left.get() : renamed.get();
+        if (!c.remaining) {
+            EXPECT_FALSE(left);
+            EXPECT_FALSE(renamed);
+            EXPECT_EQ(movedThere, std::string(c.what) == "moved");
+            continue;
+        }
+        ASSERT_TRUE(remaining);
+        EXPECT_FALSE(left && renamed) << "the old record came back beside the renamed one";
+        EXPECT_EQ(minutesBetween(due, *remaining->nextDue), c.advanced ? 24 * 60 : 0);
+        if (c.advanced) {
+            EXPECT_STREQ(remaining->reminderText, L"Edited text");
+            EXPECT_EQ(remaining->frequency, FREQ_WEEKLY);
+        }
     }
 }
 
