@@ -189,21 +189,35 @@ wchar_t* expand(const wchar_t* text) {
     return nullptr;
 }
 
-StringList* addString(StringList* list, const wchar_t* text) {
+static StringList* newStringNode(const wchar_t* text) {
     auto* node = static_cast<StringList*>(calloc(1, sizeof(StringList)));
     wchar_t* copy = wcsdupHeap(text ? text : L"");
     if (!node || !copy) {
         free(node);
         free(copy);
         SetLastError(ERR_NOMEM);
-        return list;
+        return nullptr;
     }
     node->string = copy;
+    return node;
+}
+
+StringList* addString(StringList* list, const wchar_t* text) {
+    StringList* node = newStringNode(text);
+    if (!node) return list;
     if (!list) return node;
     StringList* tail = list;
     while (tail->next) tail = tail->next;
     tail->next = node;
     return list;
+}
+
+bool StringListTail::append(const wchar_t* text) {
+    StringList* node = newStringNode(text);
+    if (!node) return false;
+    *end = node;
+    end = &node->next;
+    return true;
 }
 
 void freeStringList(StringList* list) {

@@ -68,6 +68,17 @@ wchar_t* expand(const wchar_t* text);
 
 StringList* addString(StringList* list, const wchar_t* text);
 void freeStringList(StringList* list);
+// Builds a list in order at constant cost per entry: addString walks from the head each time,
+// which makes a listing of many thousand names take seconds.
+struct StringListTail {
+    StringList* head = nullptr;
+    StringList** end = &head;
+    StringListTail() = default;
+    StringListTail(const StringListTail&) = delete;
+    StringListTail& operator=(const StringListTail&) = delete;
+    // False after memory exhaustion (last error 16001); the list built so far stays whole.
+    bool append(const wchar_t* text);
+};
 
 // Language texts.
 extern int current_mask;

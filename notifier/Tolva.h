@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 #include "common.h"
 #include "reminders.h"
 #include "resource.h"
@@ -93,7 +96,20 @@ void checkUpdatesNow();
 // Reminder commands (xrem_cmds.cpp).
 void doCommand(const wchar_t* cmd);
 StringList* getFiles(const wchar_t* folder, BOOL folders);
+// One entry of a folder listing, with the attributes the listing gave. The cleanup acts on these,
+// never on a second look-up by name that could see something else by then.
+struct Found {
+    std::wstring name;
+    DWORD attributes;
+};
+std::vector<Found> listFolder(const std::wstring& folder);
+// Empties `folder` of what `listing` found in it: files and plain folders go, links are never
+// followed (at most the link itself goes), whatever was swapped in since the listing stays.
+void emptyListed(const std::wstring& folder, const std::vector<Found>& listing);
 void emptyFolder(const wchar_t* folder);
+// The form of a temporary folder the cleanup works on (absolute, resolved, "\\?\" prefixed), or
+// empty when it must not be emptied: unexpanded, relative, a device, or a whole drive or share.
+std::wstring emptiableFolder(const wchar_t* folder);
 // Empties each folder (environment references expanded), the recycle bins when asked, then says
 // it is done. cleanTempFiles passes the three temporary folders of the system.
 void cleanTempFolders(const wchar_t* const* folders, size_t count, bool emptyRecycleBins);

@@ -2,9 +2,12 @@
 // ":temp", ":defrag" and ":wupdate". Runs on the check thread while the popup loop waits.
 #include "Tolva.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -52,6 +55,131 @@ bool isEmptiableFolder(const std::wstring& folder) {
     return false;
 }
 
+// Deeper than this the cleanup leaves a tree alone: every level costs stack on the check thread.
+constexpr int MAX_DEPTH = 400;
+
+} // namespace
+
+std::vector<Found> listFolder(const std::wstring& folder) {
+    std::vector<Found> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileExW(joinPath(folder.c_str(), L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do {
+        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
+        found.push_back({data.cFileName, data.dwFileAttributes});
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+namespace {
+
+// The name the system resolved for an open handle, below its volume's root; empty when it can't
+// say. Unlike the full final path this has no MAX_PATH limit under Wine.
+std::wstring nameOf(HANDLE h) {
+    alignas(FILE_NAME_INFO) BYTE small[4096];
+    std::vector<BYTE> large;
+    BYTE* buffer = small;
+    DWORD size = sizeof small;
+    if (!GetFileInformationByHandleEx(h, FileNameInfo, buffer, size)) {
+        if (GetLastError() != ERROR_MORE_DATA) return {};
+        large.resize(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+        buffer = large.data();
+        size = static_cast<DWORD>(large.size());
+        if (!GetFileInformationByHandleEx(h, FileNameInfo, buffer, size)) return {};
+    }
+    const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer);
+    DWORD length = std::min<DWORD>(info->FileNameLength / sizeof(wchar_t), (size - sizeof(DWORD)) / sizeof(wchar_t));
+    return std::wstring(info->FileName, length);
+}
+
+DWORD volumeOf(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(h, &info) ? info.dwVolumeSerialNumber : 0;
+}
+
+// Where a folder's entries must resolve to, from its open handle.
+struct Place {
+    std::wstring name;
+    DWORD volume;
+};
+
+// True when the handle is the very object the listing found at `expected` and no link of any
+// kind: the reparse tag catches links where the file system marks them; the resolved name catches
+// a link the file system shows as a plain entry (host links under Wine) and an entry swapped since.
+bool isPlainObjectAt(HANDLE h, const Place& expected) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)) return false;
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    std::wstring resolved = nameOf(h);
+    return !resolved.empty() && volumeOf(h) == expected.volume &&
+           CompareStringOrdinal(resolved.c_str(), -1, expected.name.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+bool deleteThroughHandle(HANDLE h) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+}
+
+void removeFile(const std::wstring& path, const Place& expected) {
+    // Opened as itself, not as what a link points to, and deleted through this very handle.
+    Handle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (file.h == INVALID_HANDLE_VALUE) return; // in use, or gone meanwhile
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) return;
+    // A marked link, opened as itself, goes without what it points to.
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (!(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) deleteThroughHandle(file);
+        return;
+    }
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return; // swapped for a folder since listed
+    if (isPlainObjectAt(file, expected)) deleteThroughHandle(file);
+}
+
+void emptyOpenedFolder(const std::wstring& path, HANDLE folder, const std::vector<Found>& listing, int depth);
+
+// A folder found in the listing: entered only as itself, held open without delete sharing while
+// the cleanup works below it, so it can be neither renamed nor swapped for a link meanwhile.
+void removeFolder(const std::wstring& path, const Place& expected, int depth) {
+    if (depth >= MAX_DEPTH) return;
+    {
+        Handle folder(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (folder.h == INVALID_HANDLE_VALUE) return;
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!GetFileInformationByHandleEx(folder, FileAttributeTagInfo, &tag, sizeof tag) ||
+            !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isPlainObjectAt(folder, expected))
+            return;
+        emptyOpenedFolder(path, folder, listFolder(path), depth + 1);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void emptyOpenedFolder(const std::wstring& path, HANDLE folder, const std::vector<Found>& listing, int depth) {
+    Place here{nameOf(folder), volumeOf(folder)};
+    if (here.name.empty()) return;
+    if (here.name.back() != L'\\') here.name += L'\\';
+    for (const Found& entry : listing) {
+        // Unreadable attributes say nothing about what the entry is: leave it.
+        if (entry.attributes == INVALID_FILE_ATTRIBUTES) continue;
+        std::wstring child = path + L"\\" + entry.name;
+        Place expected{here.name + entry.name, here.volume};
+        if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // A junction or link may lead anywhere on the disk: at most the link itself goes.
+            if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(child.c_str());
+            else removeFile(child, expected);
+        } else if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            removeFolder(child, expected, depth);
+        } else {
+            removeFile(child, expected);
+        }
+    }
+}
+
 void showCleanupDone() {
     HeapText text(getString(IDS_TEMP_CLEANED));
     msgBox(nullptr, text, L"Tolva", MB_OK | MB_ICONINFORMATION);
@@ -87,44 +215,58 @@ void doCommand(const wchar_t* cmd) {
 }
 
 StringList* getFiles(const wchar_t* folder, BOOL folders) {
-    StringList* list = nullptr;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(joinPath(folder, L"*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return nullptr;
-    do {
-        if (wcscmp(found.cFileName, L".") == 0 || wcscmp(found.cFileName, L"..") == 0) continue;
-        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isFolder == (folders != FALSE)) list = addString(list, found.cFileName);
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-    return list;
-}
-
-void emptyFolder(const wchar_t* folder) {
-    StringList* files = getFiles(folder, FALSE);
-    for (StringList* f = files; f; f = f->next) DeleteFileW(joinPath(folder, f->string).c_str());
-    freeStringList(files);
-
-    StringList* folders = getFiles(folder, TRUE);
-    for (StringList* f = folders; f; f = f->next) {
-        std::wstring path = joinPath(folder, f->string);
-        DWORD attributes = GetFileAttributesW(path.c_str());
-        // A junction or folder link may lead anywhere on the disk: remove the link, never
-        // what it points to.
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            RemoveDirectoryW(path.c_str());
-            continue;
-        }
-        emptyFolder(path.c_str());
-        RemoveDirectoryW(path.c_str());
+    StringListTail list;
+    for (const Found& entry : listFolder(folder)) {
+        bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (isFolder == (folders != FALSE) && !list.append(entry.name.c_str())) break;
     }
-    freeStringList(folders);
+    return list.head;
 }
+
+std::wstring emptiableFolder(const wchar_t* folder) {
+    std::wstring path = expanded(folder);
+    // Refused before it is resolved: a relative or unexpanded name would resolve against whatever
+    // the current folder happens to be.
+    bool absolute = (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\') ||
+                    path.rfind(L"\\\\", 0) == 0;
+    if (!absolute || path.find(L'%') != std::wstring::npos) return {};
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) path = L"\\\\" + path.substr(8);
+    else if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+    else if (path.rfind(L"\\\\.\\", 0) == 0) return {}; // a device, not a folder
+    DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (!need) return {};
+    std::wstring full(need, L'\0');
+    DWORD got = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    if (!got || got >= need) return {};
+    full.resize(got);
+    // "C:\." and "C:\Temp\.." are the whole disk as much as "C:\" is.
+    if (!isEmptiableFolder(full)) return {};
+    while (full.back() == L'\\') full.pop_back();
+    // The long form: without it anything deeper than MAX_PATH would stay behind unnoticed.
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+void emptyListed(const std::wstring& folder, const std::vector<Found>& listing) {
+    // The temporary folder itself may well be a link (a profile moved to another disk): it is
+    // followed; nothing below it is.
+    Handle top(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                           nullptr));
+    if (top.h == INVALID_HANDLE_VALUE) return;
+    emptyOpenedFolder(folder, top, listing, 0);
+}
+
+void emptyFolder(const wchar_t* folder) { emptyListed(folder, listFolder(folder)); }
 
 void cleanTempFolders(const wchar_t* const* folders, size_t count, bool emptyRecycleBins) {
     for (size_t i = 0; i < count; ++i) {
-        std::wstring folder = expanded(folders[i]);
-        if (isEmptiableFolder(folder)) emptyFolder(folder.c_str());
+        // Out of memory in a huge tree: what was removed stays removed, the rest waits for next time.
+        try {
+            std::wstring folder = emptiableFolder(folders[i]);
+            if (!folder.empty()) emptyFolder(folder.c_str());
+        } catch (const std::bad_alloc&) {
+        }
     }
     if (emptyRecycleBins) SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
     showCleanupDone();

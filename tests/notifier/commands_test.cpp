@@ -104,6 +104,11 @@ TEST(TempCleanup, EmptiesTheFolderWithoutFollowingLinks) {
                     CreateSymbolicLinkW((root + L"\\link").c_str(), outside.c_str(),
                                         SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
     junction = junction && exists(root + L"\\link\\precious.txt");
+    // And a link to a single file outside: removing it must never remove the file it names.
+    if (!hostLink) writeFile(outside + L"\\linked.txt", "keep me\n");
+    bool fileLink = exists(root + L"\\filelink") ||
+                    CreateSymbolicLinkW((root + L"\\filelink").c_str(), (outside + L"\\linked.txt").c_str(),
+                                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
 
     ModalAnswer done(GetCurrentThreadId(), IDOK);
     const wchar_t* const folders[] = {root.c_str()};
@@ -127,7 +132,98 @@ TEST(TempCleanup, EmptiesTheFolderWithoutFollowingLinks) {
         EXPECT_EQ(exists(root + e.path), e.remains) << std::string(e.path, e.path + wcslen(e.path));
     }
     EXPECT_EQ(readUtf8(outside + L"\\precious.txt"), L"keep me");
-    if (!junction) GTEST_SKIP() << "this system cannot make junctions; the link case was not exercised";
+    EXPECT_EQ(readUtf8(outside + L"\\linked.txt"), L"keep me\n");
+    if (!junction || !fileLink) GTEST_SKIP() << "this system cannot make links; a link case was not exercised";
+}
+
+// The cleanup acts on what its listing found. A folder listed as a plain one and swapped for a
+// link to somewhere else before the cleanup reaches it is not followed.
+TEST(TempCleanup, DoesNotFollowAFolderSwappedForALinkAfterTheListing) {
+    prepareStore();
+    std::wstring root = makeTempFolder(L"swap"), elsewhere = makeTempFolder(L"swapped-to");
+    bool linked = false;
+#ifdef LINK_CASE_UNIX
+    // Wine moves what a host link points to rather than the link, so the fixture lays the link
+    // in place beforehand and the listing handed to the cleanup is the one from before the swap.
+    std::wstring host = L"Z:";
+    for (const char* p = LINK_CASE_UNIX; *p; ++p) host += *p == '/' ? L'\\' : wchar_t(*p);
+    if (exists(host + L"\\swap-root\\sub")) root = host + L"\\swap-root", elsewhere = host + L"\\swapped-to", linked = true;
+#endif
+    if (!linked)
+        linked = makeJunction(root + L"\\sub", elsewhere) ||
+                 CreateSymbolicLinkW((root + L"\\sub").c_str(), elsewhere.c_str(),
+                                     SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    if (!linked) GTEST_SKIP() << "this system cannot make folder links";
+    writeFile(elsewhere + L"\\precious.txt", "keep me");
+    writeFile(root + L"\\loose.tmp", "x");
+    ASSERT_TRUE(exists(root + L"\\sub\\precious.txt"));
+    std::wstring folder = emptiableFolder(root.c_str());
+    ASSERT_FALSE(folder.empty());
+
+    const std::vector<Found> listedBeforeTheSwap = {{L"sub", FILE_ATTRIBUTE_DIRECTORY},
+                                                    {L"loose.tmp", FILE_ATTRIBUTE_ARCHIVE}};
+    emptyListed(folder, listedBeforeTheSwap);
+
+    EXPECT_EQ(readUtf8(elsewhere + L"\\precious.txt"), L"keep me");
+    EXPECT_FALSE(exists(root + L"\\loose.tmp"));
+}
+
+// Nothing is left behind because its path is longer than MAX_PATH.
+TEST(TempCleanup, EmptiesTreesDeeperThanMaxPath) {
+    prepareStore();
+    std::wstring root = makeTempFolder(L"deep");
+    std::wstring deep = L"\\\\?\\" + root;
+    for (wchar_t letter : {L'a', L'b', L'c'}) {
+        deep += L"\\" + std::wstring(100, letter);
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    writeFile(deep + L"\\far.tmp", "f");
+    ASSERT_GT(deep.size(), 4u + 300u);
+    ASSERT_TRUE(exists(deep + L"\\far.tmp"));
+
+    ModalAnswer done(GetCurrentThreadId(), IDOK);
+    const wchar_t* const folders[] = {root.c_str()};
+    cleanTempFolders(folders, 1, false);
+    EXPECT_TRUE(done.result().pressed);
+    EXPECT_FALSE(exists(deep + L"\\far.tmp"));
+    EXPECT_FALSE(exists(L"\\\\?\\" + root + L"\\" + std::wstring(100, L'a')));
+    EXPECT_TRUE(exists(root));
+}
+
+// Which temporary-folder values the cleanup accepts, and the form it works on.
+TEST(TempCleanup, ResolvesTheFolderBeforeJudgingIt) {
+    SetEnvironmentVariableW(L"TOLVA_TEST_TEMP", L"C:\\Users\\me\\Temp");
+    struct Case {
+        const wchar_t* value;
+        const wchar_t* worksOn; // empty: refused
+    } const CASES[] = {
+        {L"C:\\Users\\me\\Temp", L"\\\\?\\C:\\Users\\me\\Temp"},
+        {L"C:\\Users\\me\\Temp\\", L"\\\\?\\C:\\Users\\me\\Temp"},
+        {L"%TOLVA_TEST_TEMP%", L"\\\\?\\C:\\Users\\me\\Temp"},
+        {L"C:\\Users\\me\\.\\Temp", L"\\\\?\\C:\\Users\\me\\Temp"},
+        {L"\\\\?\\C:\\Users\\me\\Temp", L"\\\\?\\C:\\Users\\me\\Temp"},
+        {L"\\\\server\\share\\temp", L"\\\\?\\UNC\\server\\share\\temp"},
+        // The whole disk, however it is spelt.
+        {L"C:\\", L""},
+        {L"C:\\.", L""},
+        {L"C:\\.\\", L""},
+        {L"C:\\Users\\..", L""},
+        {L"C:\\Users\\me\\..\\..\\.", L""},
+        {L"\\\\?\\C:\\.", L""},
+        {L"\\\\server\\share", L""},
+        {L"\\\\server\\share\\.", L""},
+        // Relative, unset, empty or a device: never resolved against the current folder.
+        {L".", L""},
+        {L"Temp", L""},
+        {L"C:Temp", L""},
+        {L"%TOLVA_NEVER_SET%\\Temp", L""},
+        {L"", L""},
+        {L"\\\\.\\C:", L""},
+    };
+    for (const auto& c : CASES) {
+        std::wstring got = emptiableFolder(c.value);
+        EXPECT_EQ(got, c.worksOn) << std::string(c.value, c.value + wcslen(c.value));
+    }
 }
 
 TEST(TempCleanup, RefusesFoldersThatAreNotSafelyEmptiable) {
