@@ -3,8 +3,10 @@
 // update check) and the check thread, which owns every popup it shows.
 #include "Tolva.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 #include <cwctype>
@@ -286,6 +288,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     wcscpy_s(tnd.szTip, L"Tolva");
     Shell_NotifyIconW(NIM_ADD, &tnd);
 
+    recheckNow = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (HANDLE thread = CreateThread(nullptr, 0, mainThread, hwnd, 0, nullptr)) CloseHandle(thread);
 
     MSG msg;
@@ -357,6 +360,14 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT msg, WPARAM wParam, LPARAM lP
         PostQuitMessage(0);
         Shell_NotifyIconW(NIM_DELETE, &tnd);
         return 0;
+    case WM_TIMECHANGE:
+        // The clock or the zone moved: reminders that fell due in a skipped stretch come up now.
+        if (recheckNow) SetEvent(recheckNow);
+        return 0;
+    case WM_POWERBROADCAST:
+        // Back from sleep: whatever fell due meanwhile appears right away, not at the next minute.
+        if ((wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) && recheckNow) SetEvent(recheckNow);
+        return TRUE;
     }
     return DefWindowProcW(window, msg, wParam, lParam);
 }
@@ -397,10 +408,47 @@ HBITMAP ScaleBitmap(HBITMAP bitmap, int width, int height) {
 // ---- Check cycle --------------------------------------------------------------------------------
 
 int showReminderPopup(HWND owner, Reminder* rem) {
+    // Remind Later is a split button, which only the version 6 controls draw and report.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     target = rem;
     auto result = static_cast<int>(DialogBoxParamW(hInst, MAKEINTRESOURCEW(IDD_REMINDER), owner, RemProc, 0));
     target = nullptr;
     return result;
+}
+
+int postponementMinutes(int answer) {
+    switch (answer) {
+    case IDC_LATER_5MIN: return 5;
+    case IDC_LATER_15MIN: return 15;
+    case IDC_LATER_30MIN: return 30;
+    case IDC_LATER: // the button itself
+    case IDC_LATER_1HOUR: return 60;
+    case IDC_LATER_4HOURS: return 4 * 60;
+    case IDC_LATER_TOMORROW: return 24 * 60;
+    }
+    return 0;
+}
+
+// Postpones to the clock time `minutes` from now, stored as Remind Later always stores it. The
+// arithmetic is on the clock's own reading, so "tomorrow" keeps the time of day across a change
+// to or from summer time.
+static void postpone(Reminder* rem, int minutes) {
+    if (minutes == 60) {
+        incrementReminder(rem, TRUE);
+        return;
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME ft;
+    if (!SystemTimeToFileTime(&now, &ft)) return;
+    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    t.QuadPart += static_cast<ULONGLONG>(minutes) * 60 * 10000000;
+    ft = {t.LowPart, t.HighPart};
+    SYSTEMTIME later;
+    if (!FileTimeToSystemTime(&ft, &later)) return;
+    if (!rem->remindLater) rem->remindLater = static_cast<SYSTEMTIME*>(malloc(sizeof(SYSTEMTIME)));
+    if (rem->remindLater) *rem->remindLater = later;
 }
 
 // The record the store holds now under the shown one's group and key, or null when the manager
@@ -456,7 +504,9 @@ void checkRemindersWith(const SYSTEMTIME* time, PopupAnswer answer) {
                 // A popup that could not open was never seen: the next check shows it again.
                 if (result <= 0) continue;
                 if (result == IDC_LAUNCH && rem->cmd && *rem->cmd) doCommand(rem->cmd);
-                incrementReminder(rem, result == IDC_LATER);
+                int later = postponementMinutes(result);
+                if (later) postpone(rem, later);
+                else incrementReminder(rem, FALSE);
                 saveAnswer(rem);
             }
             // The list owns nothing, but this pass owns every record it read.
@@ -471,22 +521,81 @@ void checkReminders(const SYSTEMTIME* time) { checkRemindersWith(time, showRemin
 
 void initShellThread() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); }
 
-DWORD WINAPI mainThread(LPVOID) {
-    initShellThread();
+HANDLE recheckNow = nullptr;
+
+namespace {
+
+constexpr ULONGLONG TICKS_PER_MINUTE = 60ULL * 10000000ULL;
+
+ULONGLONG utcNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+// Every time zone is a whole number of minutes from UTC, so the next whole minute of UTC is the
+// next whole minute of local time, summer time or not.
+ULONGLONG nextWholeMinute() { return (utcNow() / TICKS_PER_MINUTE + 1) * TICKS_PER_MINUTE; }
+
+SYSTEMTIME localTimeAt(ULONGLONG utc) {
+    FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
+    SYSTEMTIME universal{}, local{};
+    FileTimeToSystemTime(&ft, &universal);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) GetLocalTime(&local);
+    return local;
+}
+
+} // namespace
+
+void checkLoop(DWORD firstDelayMs, HANDLE stop) {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    Sleep(60000);
+    if (stop ? WaitForSingleObject(stop, firstDelayMs) == WAIT_OBJECT_0 : (Sleep(firstDelayMs), false)) return;
     checkReminders(&t);
     if (admin) updateCheck();
+    // An absolute due time, unlike a timeout, keeps to the clock when the clock is set.
+    Handle timer(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+    HANDLE waits[3];
+    DWORD count = 0;
+    if (timer.h) waits[count++] = timer;
+    if (recheckNow) waits[count++] = recheckNow;
+    if (stop) waits[count++] = stop;
+    ULONGLONG lastUpdateHour = 0;
     for (;;) {
-        Sleep(500);
-        GetLocalTime(&t);
-        if (t.wSecond != 0) continue;
+        ULONGLONG armed = nextWholeMinute();
+        DWORD timeout = INFINITE;
+        if (timer.h) {
+            LARGE_INTEGER due;
+            due.QuadPart = static_cast<LONGLONG>(armed);
+            SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
+        } else {
+            timeout = static_cast<DWORD>((armed - std::min(armed, utcNow())) / 10000 + 1);
+        }
+        DWORD woke = count ? WaitForMultipleObjects(count, waits, FALSE, timeout) : (Sleep(timeout), WAIT_TIMEOUT);
+        HANDLE by = woke < WAIT_OBJECT_0 + count ? waits[woke - WAIT_OBJECT_0] : nullptr;
+        if (stop && by == stop) return;
+        if (woke == WAIT_FAILED) {
+            Sleep(1000);
+            continue;
+        }
+        bool wholeMinute = by != recheckNow;
+        // A timer a hair early must not check the minute that just ended again.
+        ULONGLONG now = wholeMinute ? std::max(utcNow(), armed) : utcNow();
+        t = localTimeAt(now);
         checkReminders(&t);
-        if (t.wMinute == 0 && admin) updateCheck();
-        // Past second 0, so one minute is never checked twice.
-        Sleep(500);
+        // The update check belongs to minute 0 of an hour, once, whatever woke the thread then.
+        ULONGLONG hour = now / (60 * TICKS_PER_MINUTE);
+        if (wholeMinute && t.wMinute == 0 && admin && hour != lastUpdateHour) {
+            lastUpdateHour = hour;
+            updateCheck();
+        }
     }
+}
+
+DWORD WINAPI mainThread(LPVOID) {
+    initShellThread();
+    checkLoop(60000, nullptr);
+    return 0;
 }
 
 std::wstring formatDueDate(const wchar_t* format, const SYSTEMTIME& due) {
@@ -497,7 +606,28 @@ std::wstring formatDueDate(const wchar_t* format, const SYSTEMTIME& due) {
     return text;
 }
 
-INT_PTR CALLBACK RemProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
+// Remind Later's drop-down: the chosen command, or 0 when the menu was dismissed.
+static int chooseLater(HWND dlg, HWND button) {
+    static const Label CHOICES[] = {{IDC_LATER_5MIN, IDS_LATER_5MIN},     {IDC_LATER_15MIN, IDS_LATER_15MIN},
+                                    {IDC_LATER_30MIN, IDS_LATER_30MIN},   {IDC_LATER_1HOUR, IDS_LATER_1HOUR},
+                                    {IDC_LATER_4HOURS, IDS_LATER_4HOURS}, {IDC_LATER_TOMORROW, IDS_LATER_TOMORROW}};
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return 0;
+    for (const Label& choice : CHOICES) {
+        HeapText label(getString(choice.text));
+        AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(choice.control), label);
+    }
+    // Above the button: the popup sits at the bottom of the work area. Where there is no room
+    // above, the system moves the menu, but never over the button.
+    TPMPARAMS around{sizeof around, {}};
+    GetWindowRect(button, &around.rcExclude);
+    int chosen = static_cast<int>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_VERTICAL,
+                                                   around.rcExclude.left, around.rcExclude.top, dlg, &around));
+    DestroyMenu(menu);
+    return chosen;
+}
+
+INT_PTR CALLBACK RemProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_INITDIALOG: {
         static const Label LABELS[] = {{IDC_LAUNCH, IDS_LAUNCH}, {IDC_DONE, IDS_DONE}, {IDC_LATER, IDS_REMIND_LATER}};
@@ -524,6 +654,14 @@ INT_PTR CALLBACK RemProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
         return transparentStatic(wParam);
+    case WM_NOTIFY: {
+        const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
+        if (hdr->idFrom == IDC_LATER && hdr->code == BCN_DROPDOWN) {
+            if (int choice = chooseLater(dlg, hdr->hwndFrom)) EndDialog(dlg, choice);
+            return TRUE;
+        }
+        return FALSE;
+    }
     case WM_COMMAND:
         EndDialog(dlg, static_cast<INT_PTR>(wParam));
         return TRUE;

@@ -40,6 +40,12 @@ enum : int {
     IDS_INSTALL_UPDATES = 0x117,
     IDS_REMIND_LATER = 0x118,
     IDS_DONE = 0x119,
+    IDS_LATER_5MIN = 0x11A,
+    IDS_LATER_15MIN = 0x11B,
+    IDS_LATER_30MIN = 0x11C,
+    IDS_LATER_1HOUR = 0x11D,
+    IDS_LATER_4HOURS = 0x11E,
+    IDS_LATER_TOMORROW = 0x11F,
     IDS_DUE_FORMAT = 0x225,
     IDS_NO_UPDATE_DLL = 0xA03,
     IDS_NO_UPDATER = 0xA04,
@@ -72,17 +78,25 @@ void launchAbout();
 HBITMAP ScaleBitmap(HBITMAP bitmap, int width, int height);
 
 // The check cycle. `answer` stands in for the popup: it returns the id of the control that ended
-// it (1003 later, 1004 done, 1005 launch; anything else counts as done).
+// it (1003 later, 1004 done, 1005 launch, 1010-1015 a choice of Remind Later's menu; anything else
+// counts as done).
 using PopupAnswer = int (*)(HWND owner, Reminder* rem);
 int showReminderPopup(HWND owner, Reminder* rem);
 void checkRemindersWith(const SYSTEMTIME* time, PopupAnswer answer);
 void checkReminders(const SYSTEMTIME* time);
 // COM for a thread that starts programs through the shell (apartment-threaded, no OLE1 DDE).
 void initShellThread();
+// The check thread's loop: a first check after `firstDelayMs` with the time it started, then one
+// at each whole minute of local time, and one at once whenever `recheckNow` is set (the window
+// sets it on a clock change and on resume from sleep). A set `stop` ends it (tests only).
+extern HANDLE recheckNow;
+void checkLoop(DWORD firstDelayMs, HANDLE stop);
 DWORD WINAPI mainThread(LPVOID window);
 INT_PTR CALLBACK RemProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // The due-date line of the popup for a given format text (language id 0x225).
 std::wstring formatDueDate(const wchar_t* format, const SYSTEMTIME& due);
+// Minutes a popup answer postpones by (Remind Later and its choices), 0 for any other answer.
+int postponementMinutes(int answer);
 
 // Updates.
 INT_PTR CALLBACK AUProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -18,6 +18,13 @@
 #define IDC_DONE 1004
 #define IDC_LAUNCH 1005
 #define IDC_DUE 1008
+// Remind Later's drop-down choices; a plain click on the button keeps IDC_LATER (one hour).
+#define IDC_LATER_5MIN 1010
+#define IDC_LATER_15MIN 1011
+#define IDC_LATER_30MIN 1012
+#define IDC_LATER_1HOUR 1013
+#define IDC_LATER_4HOURS 1014
+#define IDC_LATER_TOMORROW 1015
 #define IDC_INSTALL 1004
 #define IDC_UPDATE_LATER 1007
 

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "Tolva.h"
+
+#include <commctrl.h>
 #include "fixture.h"
 #include "modal.h"
 #include "ntf_support.h"
@@ -134,17 +136,23 @@ TEST(CheckCycle, AnswerDecidesBetweenAdvanceLaunchAndPostpone) {
         const char* what;
         int answer;
         const wchar_t* cmd;
-        bool postponed;
+        int postponedMinutes; // 0: not postponed
         bool launched;
         bool untouched = false; // never seen, so shown again at the next check
     } const CASES[] = {
-        {"Done", IDC_DONE, command.c_str(), false, false},
-        {"Launch", IDC_LAUNCH, command.c_str(), false, true},
-        {"Launch without command", IDC_LAUNCH, L"", false, false},
-        {"Remind Later", IDC_LATER, command.c_str(), true, false},
-        {"Escape", IDCANCEL, command.c_str(), false, false},
-        {"dialog failed", -1, command.c_str(), false, false, true},
-        {"no owner window", 0, command.c_str(), false, false, true},
+        {"Done", IDC_DONE, command.c_str(), 0, false},
+        {"Launch", IDC_LAUNCH, command.c_str(), 0, true},
+        {"Launch without command", IDC_LAUNCH, L"", 0, false},
+        {"Remind Later", IDC_LATER, command.c_str(), 60, false},
+        {"Later: 5 minutes", IDC_LATER_5MIN, command.c_str(), 5, false},
+        {"Later: 15 minutes", IDC_LATER_15MIN, command.c_str(), 15, false},
+        {"Later: 30 minutes", IDC_LATER_30MIN, command.c_str(), 30, false},
+        {"Later: 1 hour", IDC_LATER_1HOUR, command.c_str(), 60, false},
+        {"Later: 4 hours", IDC_LATER_4HOURS, command.c_str(), 4 * 60, false},
+        {"Later: tomorrow", IDC_LATER_TOMORROW, command.c_str(), 24 * 60, false},
+        {"Escape", IDCANCEL, command.c_str(), 0, false},
+        {"dialog failed", -1, command.c_str(), 0, false, true},
+        {"no owner window", 0, command.c_str(), 0, false, true},
     };
     for (const auto& c : CASES) {
         SCOPED_TRACE(c.what);
@@ -163,9 +171,9 @@ TEST(CheckCycle, AnswerDecidesBetweenAdvanceLaunchAndPostpone) {
 
         ReminderPtr r = loadReminder(L"Overdue");
         ASSERT_TRUE(r);
-        if (c.postponed) {
+        if (c.postponedMinutes) {
             ASSERT_NE(r->remindLater, nullptr);
-            EXPECT_NEAR(static_cast<double>(minutesBetween(now, *r->remindLater)), 60.0, 1.0);
+            EXPECT_NEAR(static_cast<double>(minutesBetween(now, *r->remindLater)), c.postponedMinutes, 1.0);
             EXPECT_EQ(minutesBetween(due, *r->nextDue), 0);
         } else {
             EXPECT_EQ(r->remindLater, nullptr);
@@ -269,6 +277,66 @@ TEST(CheckCycle, AnswerKeepsWhatTheManagerChangedMeanwhile) {
     }
 }
 
+// The check thread wakes at each whole minute of the clock, and at once when the window hears of
+// a clock change or a resume from sleep. The reminder that "fell due while the PC slept" is one
+// stored overdue after the last check: the thread cannot have seen it before the change.
+TEST(CheckLoop, WakesAtTheWholeMinuteAndAtOnceAfterAClockChange) {
+    prepareStore();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    // Too close to a whole minute, the first check could already count as the next one.
+    if (now.wSecond >= 55) Sleep((61 - now.wSecond) * 1000);
+    SYSTEMTIME next = nowPlusMinutes(1);
+    storeReminder({.name = L"At the minute", .due = next});
+    recheckNow = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    Handle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    DWORD loopThread = 0;
+    Handle loop(CreateThread(
+        nullptr, 0, [](LPVOID stopEvent) -> DWORD {
+            checkLoop(0, static_cast<HANDLE>(stopEvent));
+            return 0;
+        },
+        stop.h, CREATE_SUSPENDED, &loopThread));
+    ASSERT_TRUE(loop.h);
+
+    SYSTEMTIME shownAt{};
+    {
+        ModalAnswer atMinute(loopThread, IDC_DONE, 75000);
+        ResumeThread(loop);
+        const ModalWindow& w = atMinute.result();
+        GetLocalTime(&shownAt);
+        EXPECT_EQ(w.text.find(L"At the minute"), 0u);
+    }
+    EXPECT_EQ(minutesBetween(next, at(shownAt.wYear, shownAt.wMonth, shownAt.wDay, shownAt.wHour, shownAt.wMinute)), 0);
+    EXPECT_LE(shownAt.wSecond, 2) << "shown " << shownAt.wSecond << "." << shownAt.wMilliseconds << " s past the minute";
+
+    storeReminder({.name = L"Fell due asleep", .due = nowPlusMinutes(-10)});
+    ULONGLONG sent = GetTickCount64();
+    {
+        ModalAnswer afterChange(loopThread, IDC_DONE, 10000);
+        WindowProcedure(nullptr, WM_TIMECHANGE, 0, 0);
+        const ModalWindow& w = afterChange.result();
+        EXPECT_EQ(w.text.find(L"Fell due asleep"), 0u);
+    }
+    EXPECT_LT(GetTickCount64() - sent, 2000u);
+
+    // A resume from sleep is heard the same way.
+    storeReminder({.name = L"Fell due resumed", .due = nowPlusMinutes(-10)});
+    sent = GetTickCount64();
+    {
+        ModalAnswer afterResume(loopThread, IDC_DONE, 10000);
+        EXPECT_EQ(WindowProcedure(nullptr, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0), TRUE);
+        const ModalWindow& w = afterResume.result();
+        EXPECT_EQ(w.text.find(L"Fell due resumed"), 0u);
+    }
+    EXPECT_LT(GetTickCount64() - sent, 2000u);
+
+    SetEvent(stop);
+    EXPECT_EQ(WaitForSingleObject(loop, 10000), WAIT_OBJECT_0);
+    CloseHandle(recheckNow);
+    recheckNow = nullptr;
+}
+
 // The real popup: texts, labels, bold name, corner placement, rounded shape and picture.
 TEST(ReminderPopup, ShowsTheReminderInTheCorner) {
     struct Case {
@@ -352,6 +420,55 @@ TEST(ReminderPopup, DueDateFormatTakesOnlyNumbers) {
         {nullptr, L"05/03/2024 07:09"},
     };
     for (const auto& c : CASES) EXPECT_EQ(formatDueDate(c.format, due), c.expected);
+}
+
+// Remind Later is a split button: a click on its arrow offers the other postponements, and the one
+// chosen is the popup's answer. "&" in the name shows as typed. The screenshot shows the open menu.
+TEST(ReminderPopup, RemindLaterOffersOtherPostponements) {
+    prepareStore();
+    std::wstring name = L"R&D backup & sync", body = L"Sync the lab's share & check the log.";
+    SYSTEMTIME due = at(2031, 3, 5, 7, 9);
+    Reminder* rem = createReminder(name.data(), TRUE, body.data(), FREQ_WEEKLY, &due, TRUE, nullptr, L"", L"",
+                                   L"Default");
+    ASSERT_TRUE(rem);
+    bool split = false;
+    std::vector<std::wstring> items;
+    ModalScript script(GetCurrentThreadId(), {{IDC_DONE, [&](HWND dlg) {
+                                                   HWND later = GetDlgItem(dlg, IDC_LATER);
+                                                   split = (GetWindowLongW(later, GWL_STYLE) & BS_TYPEMASK) == BS_SPLITBUTTON;
+                                                   Sleep(600); // past the slide-in
+                                                   // A click on the arrow at the button's right end.
+                                                   RECT r{};
+                                                   GetClientRect(later, &r);
+                                                   LPARAM arrow = MAKELPARAM(r.right - 4, r.bottom / 2);
+                                                   PostMessageW(later, WM_LBUTTONDOWN, MK_LBUTTON, arrow);
+                                                   PostMessageW(later, WM_LBUTTONUP, 0, arrow);
+                                                   HWND menu = findWindowOf(GetCurrentProcessId(), L"#32768", 4000);
+                                                   if (!menu) return;
+                                                   Sleep(300);
+                                                   auto hmenu = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+                                                   for (int i = 0; hmenu && i < GetMenuItemCount(hmenu); ++i) {
+                                                       wchar_t text[100] = L"";
+                                                       GetMenuStringW(hmenu, i, text, 100, MF_BYPOSITION);
+                                                       items.push_back(text);
+                                                   }
+                                                   saveScreenshot(artifactsFolder() + L"\\notifier-popup-later-menu.bmp");
+                                                   // The second choice, by keyboard as a user would.
+                                                   for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+                                                       PostMessageW(menu, WM_KEYDOWN, key, 0);
+                                                       Sleep(50);
+                                                   }
+                                                   for (int i = 0; i < 200 && IsWindow(dlg); ++i) Sleep(20);
+                                               }}}, 30000);
+    int answer = showReminderPopup(nullptr, rem);
+    freeReminder(rem);
+    ASSERT_EQ(script.result().size(), 1u);
+    EXPECT_EQ(script.result()[0].text.find(name + L"\n" + body), 0u);
+    EXPECT_TRUE(split);
+    const std::vector<std::wstring> expected = {text(IDS_LATER_5MIN),  text(IDS_LATER_15MIN),  text(IDS_LATER_30MIN),
+                                                text(IDS_LATER_1HOUR), text(IDS_LATER_4HOURS), text(IDS_LATER_TOMORROW)};
+    EXPECT_EQ(items, expected);
+    EXPECT_EQ(answer, IDC_LATER_15MIN);
 }
 
 // The popup in German, as a German user sees it: labels from the shipped file, for a person to
