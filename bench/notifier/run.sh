@@ -1,6 +1,6 @@
 #!/bin/bash
 # The notifier's costs beside a minimal tray program's, as ratios:
-#   - CPU time and context switches over two idle minutes, and resident memory, read from /proc
+#   - CPU time, context switches and wake-ups over two idle minutes, and resident memory, read from /proc
 #     for the Wine process of each program while both sit in the same Wine desktop;
 #   - one check pass over 1,000 stored reminders beside the bare registry reads of the same values.
 # Usage: bench/notifier/run.sh BUILD_DIR
@@ -51,7 +51,15 @@ mintray=$(wine_pid 'mintray.exe')
 trap 'kill $tolva $mintray 2>/dev/null || true' EXIT
 sleep 5 # past start-up
 t0=$(cpu_ticks "$tolva") m0=$(cpu_ticks "$mintray") ts0=$(switches "$tolva") ms0=$(switches "$mintray")
-sleep "$idle"
+# Sampled once a second: the seconds in which a program switched at all are its wake-ups.
+twakes=0 mwakes=0 tlast=$ts0 mlast=$ms0
+for _ in $(seq "$idle"); do
+    sleep 1
+    tnow=$(switches "$tolva") mnow=$(switches "$mintray")
+    [ "$tnow" != "$tlast" ] && twakes=$((twakes + 1))
+    [ "$mnow" != "$mlast" ] && mwakes=$((mwakes + 1))
+    tlast=$tnow mlast=$mnow
+done
 t1=$(cpu_ticks "$tolva") m1=$(cpu_ticks "$mintray") ts1=$(switches "$tolva") ms1=$(switches "$mintray")
 trss=$(rss_kb "$tolva") mrss=$(rss_kb "$mintray")
 kill "$tolva" "$mintray" 2>/dev/null || true
@@ -62,5 +70,6 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 echo "notifier over ${idle}s idle, beside a minimal tray program (ratio notifier / minimal):"
 echo "  CPU time:          $(awk -v t=$((t1 - t0)) -v h="$hz" 'BEGIN{printf "%.2f", t / h}') s vs $(awk -v t=$((m1 - m0)) -v h="$hz" 'BEGIN{printf "%.2f", t / h}') s, ratio $(ratio $((t1 - t0)) $((m1 - m0)))"
 echo "  context switches:  $((ts1 - ts0)) vs $((ms1 - ms0)), ratio $(ratio $((ts1 - ts0)) $((ms1 - ms0)))"
+echo "  wake-ups:          $twakes vs $mwakes seconds with any switch (a check pass's registry reads are server round trips under Wine)"
 echo "  resident memory:   ${trss} kB vs ${mrss} kB, ratio $(ratio "$trss" "$mrss")"
 "$bench" "$state" run "$build/tests/notifier/bin/notifier_check_bench.exe"
