@@ -84,18 +84,18 @@ static StringList* getGroupsBody(BOOL custom) {
         SetLastError(rc);
         return nullptr;
     }
-    StringList* groups = nullptr;
+    StringListTail groups;
     forEachSubkey(cls, [&](const wchar_t* name) {
         if (custom) {
-            groups = addString(groups, name);
+            groups.append(name);
             return;
         }
         RegKey sub = openSub(cls, name, KEY_QUERY_VALUE);
         if (!sub) return;
         HeapText display(getRegSZValue(sub, nullptr));
-        groups = addString(groups, display.get() ? display.get() : name);
+        groups.append(display.get() ? display.get() : name);
     });
-    return groups;
+    return groups.head;
 }
 
 // Reads a fixed-size binary value; a value of any other size is not one the suite wrote.
