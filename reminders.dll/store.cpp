@@ -16,8 +16,23 @@ static std::wstring classPath(BOOL custom) {
 
 // A key name the tree can hold: an empty name would address the parent key itself and a
 // backslash a nested key that no listing shows, so both would write or delete the wrong thing.
+// A name longer than the listings take would be written and then never seen again.
 static bool isKeyName(const wchar_t* name) {
-    return name && *name && !wcschr(name, L'\\');
+    return name && *name && !wcschr(name, L'\\') && wcslen(name) <= size_t(MAX_NAME);
+}
+
+// The Windows command-line limit; a longer command can't be started and costs every check a
+// long decryption, so it is neither stored nor read.
+constexpr size_t MAX_CMD = 32767;
+// What the protected form of such a command can take, with room for the protection's own header.
+constexpr DWORD MAX_CMD_BLOB = (MAX_CMD + 1) * sizeof(wchar_t) + 16384;
+
+// A date the schedule can work with: real fields, with February taken at its longest, because
+// the yearly step carries a 29th of February into years that have none.
+static bool isStorableDate(const SYSTEMTIME& t) {
+    static const WORD LONGEST[13] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return t.wMonth >= 1 && t.wMonth <= 12 && t.wDay >= 1 && t.wDay <= LONGEST[t.wMonth] && t.wHour < 24 &&
+           t.wMinute < 60 && t.wSecond < 60 && t.wMilliseconds < 1000;
 }
 
 // Calls `visit(name)` for each subkey in index order. Names longer than the tree's limit were not
@@ -69,6 +84,11 @@ static HKEY openRemindersKeyBody(BOOL custom, const wchar_t* group, REGSAM acces
         if (!keyName.get()) return INVALID_KEY;
         path += keyName.get();
     } else {
+        // A group no listing shows (too long, or a nested path) is no group to write into.
+        if (group && !isKeyName(group)) {
+            SetLastError(ERROR_INVALID_NAME);
+            return INVALID_KEY;
+        }
         path += group ? group : DEFAULT_GROUP;
     }
     HKEY key = nullptr;
@@ -107,10 +127,11 @@ static LONG readExact(HKEY key, const wchar_t* name, void* data, DWORD size) {
     return RegQueryValueExW(key, name, nullptr, nullptr, static_cast<BYTE*>(data), &actual);
 }
 
-// A date whose month is outside 1-12 can't be scheduled; such a reminder is unreadable.
+// A date that is not one can't be scheduled, and once answered could not be saved again (it
+// would pop up at every check); such a reminder is unreadable.
 static LONG readDate(HKEY key, const wchar_t* name, SYSTEMTIME& t) {
     LONG rc = readExact(key, name, &t, sizeof t);
-    if (rc == ERROR_SUCCESS && (t.wMonth < 1 || t.wMonth > 12)) return ERROR_INVALID_DATA;
+    if (rc == ERROR_SUCCESS && !isStorableDate(t)) return ERROR_INVALID_DATA;
     return rc;
 }
 
@@ -137,7 +158,7 @@ static bool encryptCMD(const wchar_t* cmd, DATA_BLOB& out) {
 }
 
 // Reads one reminder key; null (with the reason as last error) if any value is missing or malformed.
-static Reminder* getReminder(HKEY key, const wchar_t* keyName) {
+static Reminder* getReminder(HKEY key, const wchar_t* keyName, BOOL custom) {
     Reminder* rem = static_cast<Reminder*>(calloc(1, sizeof(Reminder)));
     SYSTEMTIME due{}, later{};
     DWORD frequency = 0, active = 0, laterSize = 0, cmdSize = 0;
@@ -149,14 +170,18 @@ static Reminder* getReminder(HKEY key, const wchar_t* keyName) {
     };
     if (!rem) return fail(ERR_NOMEM);
 
+    // A custom reminder is saved under its name, so its default value only gives the spelling of
+    // that name; taken as the name when it differs, the next save would make a second key and leave
+    // this one due for ever.
     rem->name = getRegSZValue(key, nullptr);
-    if (rem->name && !*rem->name) {
+    if (rem->name && (!*rem->name || (custom && _wcsicmp(rem->name, keyName) != 0))) {
         free(rem->name);
         rem->name = nullptr;
     }
     if (!rem->name && !(rem->name = wcsdupHeap(keyName))) return fail(ERR_NOMEM);
     if (!(rem->reminderText = getRegSZValue(key, L"ReminderText"))) return fail(GetLastError());
     if ((rc = readExact(key, L"Frequency", &frequency, 4)) != ERROR_SUCCESS) return fail(rc);
+    if (frequency > FREQ_ONCE) return fail(ERROR_INVALID_DATA); // the schedule could never move it on
     if ((rc = readDate(key, L"Due", due)) != ERROR_SUCCESS) return fail(rc);
     if ((rc = RegQueryValueExW(key, L"RemindLater", nullptr, nullptr, nullptr, &laterSize)) != ERROR_SUCCESS)
         return fail(rc);
@@ -167,11 +192,13 @@ static Reminder* getReminder(HKEY key, const wchar_t* keyName) {
     if (!(rem->yesText = getRegSZValue(key, L"YesText"))) return fail(GetLastError());
     if ((rc = RegQueryValueExW(key, L"Cmd", nullptr, nullptr, nullptr, &cmdSize)) != ERROR_SUCCESS)
         return fail(rc);
+    if (cmdSize > MAX_CMD_BLOB) return fail(ERROR_INVALID_DATA);
     std::string blob(cmdSize, '\0');
     if ((rc = RegQueryValueExW(key, L"Cmd", nullptr, nullptr, reinterpret_cast<BYTE*>(blob.data()),
                                &cmdSize)) != ERROR_SUCCESS)
         return fail(rc);
     if (!(rem->cmd = decryptCMD(reinterpret_cast<const BYTE*>(blob.data()), cmdSize))) return fail(ERR_NOMEM);
+    if (wcslen(rem->cmd) > MAX_CMD) return fail(ERROR_INVALID_DATA);
 
     rem->nextDue = static_cast<SYSTEMTIME*>(malloc(sizeof(SYSTEMTIME)));
     if (!rem->nextDue) return fail(ERR_NOMEM);
@@ -192,19 +219,24 @@ static ReminderList* getRemindersBody(BOOL custom, const wchar_t* group) {
     if (raw == INVALID_KEY) return nullptr;
     RegKey groupKey(raw);
     ReminderList* list = nullptr;
+    ReminderList** tail = &list; // a long group is linked in one pass, not walked per reminder
     forEachSubkey(groupKey, [&](const wchar_t* name) {
         RegKey sub = openSub(groupKey, name, KEY_QUERY_VALUE);
         if (!sub) return;
-        Reminder* rem = getReminder(sub, name);
+        Reminder* rem = getReminder(sub, name, custom);
         if (!rem) return;
         rem->isCustom = custom;
         if ((group && !(rem->group = wcsdupHeap(group))) || (!custom && !(rem->id = wcsdupHeap(name)))) {
             freeReminder(rem);
             return;
         }
-        ReminderList* head = addReminder(list, rem);
-        if (head == list && !list) freeReminder(rem); // no memory for the node
-        else if (head) list = head;
+        ReminderList* node = addReminder(nullptr, rem);
+        if (!node) {
+            freeReminder(rem); // no memory for the node
+            return;
+        }
+        *tail = node;
+        tail = &node->next;
     });
     return list;
 }
@@ -219,6 +251,12 @@ static int saveReminderBody(Reminder* rem) {
     const wchar_t* keyName = keyNameOf(rem);
     if (!isKeyName(keyName)) {
         SetLastError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    // What the reader would refuse is not written: the reminder would vanish after a success.
+    if (!isStorableDate(*rem->nextDue) || (rem->remindLater && !isStorableDate(*rem->remindLater)) ||
+        rem->frequency < FREQ_DAILY || rem->frequency > FREQ_ONCE || wcslen(rem->cmd) > MAX_CMD) {
+        SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
     HKEY raw = openRemindersKey(rem->isCustom, rem->group, KEY_CREATE_SUB_KEY);

@@ -118,7 +118,7 @@ struct Store : ::testing::Test {
 
 TEST_F(Store, RegistryLayoutByteByByte) {
     Owned rem(custom(L"Backup", L"Default", L"C:\\Tools\\backup.exe /all"));
-    rem->frequency = -2; // stored as signed 32 bits, whatever it is
+    rem->frequency = FREQ_ONCE; // 32 bits, low byte first
     rem->active = 7;     // any true value is stored as 1
     SetLastError(99);
     ASSERT_TRUE(saveReminder(rem));
@@ -130,7 +130,7 @@ TEST_F(Store, RegistryLayoutByteByByte) {
     EXPECT_EQ(utf16(L"Text of Backup") + std::string(2, '\0'), std::string(text.bytes.begin(), text.bytes.end()));
     RawValue freq = raw(key, L"Frequency");
     EXPECT_EQ(DWORD(REG_BINARY), freq.type);
-    EXPECT_EQ((std::vector<BYTE>{0xFE, 0xFF, 0xFF, 0xFF}), freq.bytes);
+    EXPECT_EQ((std::vector<BYTE>{8, 0, 0, 0}), freq.bytes);
     RawValue due = raw(key, L"Due");
     EXPECT_EQ(DWORD(REG_BINARY), due.type);
     EXPECT_EQ((std::vector<BYTE>{0xEA, 0x07, 12, 0, 3, 0, 24, 0, 18, 0, 30, 0, 0, 0, 0, 0}), due.bytes);
@@ -274,9 +274,28 @@ TEST_F(Store, DamagedRemindersAreSkipped) {
 }
 
 TEST_F(Store, NamesFromTheDefaultValueAndOverlongKeys) {
-    Owned rem(custom(L"Backup"));
-    ASSERT_TRUE(saveReminder(rem));
-    setRaw(CUSTOM + L"\\Default\\Backup", nullptr, REG_SZ, L"Weekly backup", 28);
+    // A custom reminder's default value only spells its key name; any other text there would make
+    // the next save write a second key and leave this one due for ever.
+    struct Case {
+        const wchar_t* defaultValue;
+        const wchar_t* shown;
+    } const CASES[] = {{L"BACKUP", L"BACKUP"}, {L"Weekly backup", L"Backup"}, {L"", L"Backup"}};
+    const SYSTEMTIME NEXT = at(2027, 1, 7, 9, 0);
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.defaultValue)));
+        Owned rem(custom(L"Backup"));
+        ASSERT_TRUE(saveReminder(rem));
+        setRaw(CUSTOM + L"\\Default\\Backup", nullptr, REG_SZ, c.defaultValue, DWORD((wcslen(c.defaultValue) + 1) * 2));
+        Listing list(getReminders(TRUE, nullptr));
+        ASSERT_EQ(std::vector<std::wstring>{c.shown}, list.names());
+        *list.head->reminder->nextDue = NEXT;
+        ASSERT_TRUE(saveReminder(list.head->reminder));
+        Listing after(getReminders(TRUE, nullptr));
+        ASSERT_EQ(std::vector<std::wstring>{c.shown}, after.names());
+        EXPECT_EQ(0, memcmp(&NEXT, after.head->reminder->nextDue, sizeof NEXT));
+        ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_CURRENT_USER, (CUSTOM + L"\\Default\\Backup").c_str()));
+    }
+
     // A key written by other means, with a name longer than any the suite writes.
     Owned other(custom(L"x"));
     ASSERT_TRUE(saveReminder(other));
@@ -289,7 +308,107 @@ TEST_F(Store, NamesFromTheDefaultValueAndOverlongKeys) {
     RegCloseKey(from);
     RegCloseKey(to);
     Listing list(getReminders(TRUE, nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"Weekly backup", L"x"}), list.names());
+    EXPECT_EQ((std::vector<std::wstring>{L"x"}), list.names());
+}
+
+// What the reader would drop is refused on the way in, with nothing written: otherwise the call
+// succeeds and the reminder (or group) is never seen again.
+TEST_F(Store, WhatCouldNotBeReadBackIsNotWritten) {
+    const std::wstring NAME25(25, L'n'), NAME26(26, L'n'), GROUP30(30, L'g');
+    Owned kept(custom(L"Kept"));
+    ASSERT_TRUE(saveReminder(kept));
+    const RawValue keptDue = raw(CUSTOM + L"\\Default\\Kept", L"Due");
+
+    EXPECT_FALSE(renameReminder(TRUE, nullptr, L"Kept", NAME26.c_str()));
+    EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError());
+    EXPECT_FALSE(createGroup(TRUE, GROUP30.c_str()));
+    EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError());
+    EXPECT_FALSE(createGroup(FALSE, GROUP30.c_str()));
+    // Even where such a group exists (made by hand), nothing is moved into it.
+    createKey(CUSTOM + L"\\" + NAME26);
+    EXPECT_FALSE(moveReminder(kept, nullptr, NAME26.c_str()));
+    EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError());
+    EXPECT_EQ(nullptr, kept->group);
+    Owned longName(custom(L"Long"));
+    free(longName->name);
+    longName->name = wcsdupHeap(NAME26.c_str());
+    EXPECT_FALSE(saveReminder(longName));
+    EXPECT_EQ(DWORD(ERROR_INVALID_NAME), GetLastError());
+
+    struct DateCase {
+        const char* what;
+        SYSTEMTIME due;
+        bool postponed;
+    } const DATES[] = {
+        {"month 13", at(2026, 13, 1, 9, 0), false}, {"month 0", at(2026, 0, 1, 9, 0), false},
+        {"day 32", at(2026, 1, 32, 9, 0), false},   {"day 0", at(2026, 1, 0, 9, 0), false},
+        {"31 April", at(2026, 4, 31, 9, 0), false}, {"hour 24", at(2026, 1, 5, 24, 0), false},
+        {"minute 60", at(2026, 1, 5, 9, 60), false}, {"postponed to month 13", at(2026, 13, 1, 9, 0), true},
+        {"postponed to hour 24", at(2026, 1, 5, 24, 0), true},
+    };
+    for (const DateCase& c : DATES) {
+        SCOPED_TRACE(c.what);
+        Owned rem(cloneReminder(kept));
+        ASSERT_TRUE(rem.r);
+        if (c.postponed) {
+            rem->remindLater = static_cast<SYSTEMTIME*>(malloc(sizeof(SYSTEMTIME)));
+            *rem->remindLater = c.due;
+        } else {
+            *rem->nextDue = c.due;
+        }
+        EXPECT_FALSE(saveReminder(rem));
+        EXPECT_EQ(DWORD(ERROR_INVALID_DATA), GetLastError());
+        EXPECT_EQ(keptDue.bytes, raw(CUSTOM + L"\\Default\\Kept", L"Due").bytes);
+        EXPECT_FALSE(raw(CUSTOM + L"\\Default\\Kept", L"RemindLater").bytes.size() == sizeof(SYSTEMTIME));
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"Kept"}), Listing(getReminders(TRUE, nullptr)).names());
+
+    // The edges that are real: a 25-character name and group, and a 29th of February in a year
+    // without one, which the yearly step carries a leap day into.
+    EXPECT_TRUE(renameReminder(TRUE, nullptr, L"Kept", NAME25.c_str()));
+    EXPECT_TRUE(createGroup(TRUE, NAME25.c_str()));
+    EXPECT_EQ((std::vector<std::wstring>{L"Default", NAME25}), groups(TRUE));
+    Owned leap(custom(L"Leap"));
+    *leap->nextDue = at(2027, 2, 29, 23, 59);
+    EXPECT_TRUE(saveReminder(leap));
+    EXPECT_EQ((std::vector<std::wstring>{L"Leap", NAME25}), Listing(getReminders(TRUE, nullptr)).names());
+}
+
+// A frequency the schedule does not know would leave the reminder due at every check.
+TEST_F(Store, FrequenciesOutsideTheScheduleAreUnreadable) {
+    for (DWORD frequency : {0u, 8u, 9u, 99u, 0xFFFFFFFFu}) {
+        Owned rem(custom(L"Often"));
+        ASSERT_TRUE(saveReminder(rem));
+        setRaw(CUSTOM + L"\\Default\\Often", L"Frequency", REG_BINARY, &frequency, 4);
+        EXPECT_EQ(frequency <= FREQ_ONCE ? 1u : 0u, Listing(getReminders(TRUE, nullptr)).names().size()) << frequency;
+        rem->frequency = int(frequency);
+        EXPECT_EQ(frequency <= FREQ_ONCE, saveReminder(rem) != FALSE) << frequency;
+    }
+}
+
+// A command is one Windows command line at most; a stored longer one is skipped, not decrypted
+// at every check.
+TEST_F(Store, CommandsAreOneCommandLineAtMost) {
+    const std::wstring LONGEST(32767, L'c');
+    Owned rem(custom(L"Long", nullptr, LONGEST.c_str()));
+    ASSERT_TRUE(saveReminder(rem));
+    Listing list(getReminders(TRUE, nullptr));
+    ASSERT_EQ(1u, list.names().size());
+    EXPECT_EQ(LONGEST, list.head->reminder->cmd);
+
+    Owned tooLong(custom(L"Too long", nullptr, (LONGEST + L"c").c_str()));
+    EXPECT_FALSE(saveReminder(tooLong));
+    EXPECT_EQ(DWORD(ERROR_INVALID_DATA), GetLastError());
+    EXPECT_FALSE(keyExists(CUSTOM + L"\\Default\\Too long"));
+
+    for (size_t chars : {size_t(32768), size_t(1024 * 1024)}) {
+        std::wstring cmd(chars, L'x');
+        DATA_BLOB in{DWORD((cmd.size() + 1) * 2), reinterpret_cast<BYTE*>(cmd.data())}, out{};
+        ASSERT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr, 0, &out));
+        setRaw(CUSTOM + L"\\Default\\Long", L"Cmd", REG_BINARY, out.pbData, out.cbData);
+        LocalFree(out.pbData);
+        EXPECT_TRUE(Listing(getReminders(TRUE, nullptr)).names().empty()) << chars;
+    }
 }
 
 TEST_F(Store, OpeningGroupKeys) {
