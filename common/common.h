@@ -14,8 +14,9 @@ enum : DWORD {
     ERR_NOMEM = 16001,
     ERR_WRITE_VALUE = 16002,
     ERR_PROTECT_CMD = 16003,
-    ERR_NO_INSTALLDIR = 16004,
-    ERR_NO_LANGFILE = 16005,
+    ERR_NO_INSTALLDIR = 16004, // getString: no InstallDir setting
+    ERR_NO_LANGFILE = 16005,   // getString: the language file can't be opened
+    ERR_LANG_ENCODING = 16006, // getString: the language file holds no entry at all (not UTF-16LE, say)
 };
 
 // Shared text ids.
@@ -85,8 +86,10 @@ extern int current_mask;
 void init(int block);
 wchar_t* getString(int id);
 wchar_t* makeLangError();
+// One line of a UTF-16LE file without its end (CR LF, a lone CR, or the file's end); false at the end.
 bool getLine(FILE* file, std::wstring& line);
-bool findLangEntry(FILE* file, int id, std::wstring& text);
+// The text of entry `id`; `anyEntry`, when given, tells whether the file held any entry at all.
+bool findLangEntry(FILE* file, int id, std::wstring& text, bool* anyEntry = nullptr);
 wchar_t* escape(const wchar_t* text);
 wchar_t* unescape(const wchar_t* text, size_t* length = nullptr);
 

@@ -25,6 +25,21 @@ static bool readUnit(FILE* file, wchar_t& unit) {
     return true;
 }
 
+// After a CR: takes the LF of CR LF and leaves anything else for the next line. A file may end
+// lines with a lone CR; eating the unit after it would cut the first character off every line.
+static void skipLineFeed(FILE* file) {
+    int lo = getc(file);
+    if (lo == EOF) return;
+    if (lo != '\n') {
+        ungetc(lo, file);
+        return;
+    }
+    int hi = getc(file);
+    if (hi == 0 || hi == EOF) return;
+    // U+xx0A, not a line feed: the stream only promises one byte of push-back.
+    fseek(file, -2, SEEK_CUR);
+}
+
 bool getLine(FILE* file, std::wstring& line) {
     line.clear();
     wchar_t unit;
@@ -32,7 +47,7 @@ bool getLine(FILE* file, std::wstring& line) {
     while (readUnit(file, unit)) {
         any = true;
         if (unit == L'\r') {
-            readUnit(file, unit); // the line feed of CR LF, whatever it is
+            skipLineFeed(file);
             return true;
         }
         line.push_back(unit);
@@ -58,8 +73,9 @@ static bool parseId(const wchar_t* p, const wchar_t* end, long long& id) {
     return true;
 }
 
-bool findLangEntry(FILE* file, int id, std::wstring& text) {
+bool findLangEntry(FILE* file, int id, std::wstring& text, bool* anyEntry) {
     std::wstring line;
+    if (anyEntry) *anyEntry = false;
     while (getLine(file, line)) {
         if (line.empty()) continue;
         const wchar_t* p = line.c_str();
@@ -67,7 +83,9 @@ bool findLangEntry(FILE* file, int id, std::wstring& text) {
         while (p < end && *p == L'=') ++p;
         const wchar_t* eq = std::find(p, end, L'=');
         long long found;
-        if (!parseId(p, eq, found) || found != id) continue;
+        if (!parseId(p, eq, found)) continue;
+        if (anyEntry) *anyEntry = true;
+        if (found != id) continue;
         const wchar_t* start = eq < end ? eq + 1 : end;
         const wchar_t* stop = start;
         while (stop < end && *stop != L'\r' && *stop != L'\n') ++stop;
@@ -93,7 +111,13 @@ wchar_t* getString(int id) {
         return makeLangError();
     }
     std::wstring text;
-    if (!findLangEntry(file, id, text)) return makeLangError();
+    bool anyEntry;
+    if (!findLangEntry(file, id, text, &anyEntry)) {
+        // A file in another encoding reads as one long line of no entry; say so rather than
+        // leave the user with placeholders that look like missing texts.
+        if (!anyEntry) SetLastError(ERR_LANG_ENCODING);
+        return makeLangError();
+    }
     return unescape(text.c_str());
 }
 

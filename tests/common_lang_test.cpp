@@ -92,6 +92,50 @@ TEST_F(Lang, LineFeedsAloneMakeOneLine) {
     EXPECT_EQ(L"<LangError: [", lookup(0x10D).substr(0, 13));
 }
 
+// A lone CR ends a line and nothing more: the next line starts whole.
+TEST_F(Lang, ALoneCarriageReturnEndsALine) {
+    writeLang(L"English", L"10c=a\r1a05=b\r\na05=real\r\n");
+    EXPECT_EQ(L"real", lookup(0xA05));
+    EXPECT_EQ(L"b", lookup(0x1A05));
+    std::wstring crOnly;
+    for (int i = 0; i <= 200; ++i) {
+        wchar_t id[8];
+        swprintf(id, 8, L"%x", 0x300 + i);
+        crOnly += id + (L"=entry " + std::to_wstring(i)) + L"\r";
+    }
+    writeLang(L"English", crOnly);
+    for (int i = 0; i <= 200; ++i) EXPECT_EQ(L"entry " + std::to_wstring(i), lookup(0x300 + i)) << i;
+
+    // The unit after a CR is pushed back whatever its bytes, a low byte equal to LF's included.
+    std::wstring path = folder + L"\\lines.txt";
+    writeFile(path, utf16(L"one\r\x010Atwo\r\nthree\r\rfour\r"));
+    File f(_wfopen(path.c_str(), L"rb"));
+    std::vector<std::wstring> lines;
+    for (std::wstring line; getLine(f, line);) lines.push_back(line);
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"\x010Atwo", L"three", L"", L"four"}), lines);
+}
+
+// A file in another encoding holds no entry at all; the placeholder says so with a code of its own.
+TEST_F(Lang, FilesInAnotherEncodingAreNamedAsSuch) {
+    std::string utf16be;
+    for (char c : std::string("10c=x\r\n10d=y\r\n")) utf16be += std::string{'\0', c};
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } const CASES[] = {
+        {"UTF-8", "\xEF\xBB\xBF" "10c=x\r\n10d=y\r\n"},
+        {"UTF-16BE", "\xFE\xFF" + utf16be},
+        {"UTF-16LE a byte out of step", "\x01" + utf16(L"\xFEFF" L"10c=x\r\n10d=y\r\n")},
+    };
+    for (const Case& c : CASES) {
+        writeFile(folder + L"\\lang\\English.lng", c.bytes);
+        EXPECT_EQ(L"<LangError: [16006]>", lookup(0x10C)) << c.what;
+    }
+    // A file that does hold entries, only not this one, is not blamed on its encoding.
+    writeLang(L"English", L"10d=y\r\n");
+    EXPECT_NE(L"<LangError: [16006]>", lookup(0x10C));
+}
+
 TEST_F(Lang, HostileFilesAreReadSafely) {
     // A line of a million characters, then a real entry; a lone odd byte at the end.
     std::wstring huge(1000000, L'7');
