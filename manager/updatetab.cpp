@@ -120,15 +120,16 @@ static DWORD downloadNews(const wchar_t* destination) {
     UpdateLibrary library;
     if (!library.h) return GetLastError();
     auto openCon = updateProc<OPENCON>(library.h, "openCon");
-    auto downloadFile = updateProc<DOWNLOADFILE>(library.h, "downloadFile");
-    if (!openCon || !downloadFile) return GetLastError();
+    // The news is shown as ours: only a copy signed with the release key is taken.
+    auto downloadSigned = updateProc<DOWNLOADSIGNED>(library.h, "downloadSigned");
+    if (!openCon || !downloadSigned) return GetLastError();
     HINTERNET session = openCon();
     if (!session) return GetLastError();
     int result = DOWNLOAD_NO_RESPONSE;
     for (const std::wstring& host : newsHosts(updateProc<SHUFFLEMIRRORS>(library.h, "shuffleMirrors"))) {
         std::wstring url = L"http://" + host + NEWS_PATH;
-        result = downloadFile(session, url.c_str(), destination, 0);
-        // A mirror that is down or behind is passed over; a file that cannot be written here
+        result = downloadSigned(session, url.c_str(), destination, 0);
+        // A mirror that is down, behind or serves an unsigned copy is passed over; a file that cannot be written here
         // would fail the same way with every mirror.
         if (result == DOWNLOAD_OK || result == DOWNLOAD_CREATE_FAILED || result == DOWNLOAD_WRITE_FAILED) break;
     }

@@ -29,8 +29,32 @@ static wchar_t* nextField(wchar_t*& p) {
     return start;
 }
 
+// A line that holds a control character was not split at its real line ends (a database with
+// LF-only or mixed line ends, say); its fields would run into the next entry's.
+static bool hasControl(const wchar_t* p) {
+    for (; *p; ++p)
+        if (*p < 0x20 || *p == 0x7F) return true;
+    return false;
+}
+
+// The updater is started from the program's own folder: a name that could leave that folder or
+// close the quotes around the command is not one a program database needs.
+static bool isLocalUpdater(const wchar_t* updater) {
+    if (wcscmp(updater, L" ") == 0) return true; // no updater
+    if (wcspbrk(updater, L"\":%")) return false;
+    for (const wchar_t* p = updater; *p;) {
+        while (*p == L'\\' || *p == L'/') ++p;
+        const wchar_t* end = p + wcscspn(p, L"\\/");
+        std::wstring name(p, end);
+        while (!name.empty() && (name.back() == L' ' || name.back() == L'.')) name.pop_back();
+        if (end > p && name.empty()) return false; // ".", "..", "...", ". ." all reach outside or nowhere
+        p = end;
+    }
+    return true;
+}
+
 PD* createDef(const wchar_t* str) {
-    if (!str) return nullptr;
+    if (!str || hasControl(str)) return nullptr;
     auto* def = static_cast<PD*>(calloc(1, sizeof(PD)));
     if (!def || !(def->line = wcsdupHeap(str))) {
         free(def);
@@ -46,7 +70,7 @@ PD* createDef(const wchar_t* str) {
     if (def->key) def->value = nextField(p);
     if (def->value) def->updater = nextField(p);
     if (def->updater) def->switches = nextField(p);
-    if (!def->switches || (hive[0] != L'M' && hive[0] != L'U')) {
+    if (!def->switches || (hive[0] != L'M' && hive[0] != L'U') || !isLocalUpdater(def->updater)) {
         freeDefs(def);
         return nullptr;
     }
@@ -137,17 +161,18 @@ BOOL downloadDatabase(const wchar_t* dest) {
         return FALSE;
     }
     auto openCon = updateProc<OPENCON>(lib, "openCon");
-    auto downloadFile = updateProc<DOWNLOADFILE>(lib, "downloadFile");
+    // The database becomes commands the user starts: only a copy signed with the release key is taken.
+    auto downloadSigned = updateProc<DOWNLOADSIGNED>(lib, "downloadSigned");
     auto shuffleMirrors = updateProc<SHUFFLEMIRRORS>(lib, "shuffleMirrors");
-    HINTERNET con = openCon && downloadFile && shuffleMirrors ? openCon() : nullptr;
+    HINTERNET con = openCon && downloadSigned && shuffleMirrors ? openCon() : nullptr;
     int result = -1;
     DWORD code = GetLastError();
     if (con) {
-        // The database lives on every mirror; the first one that answers wins.
+        // The database lives on every mirror; the first one that answers with a signed copy wins.
         wchar_t** mirrors = shuffleMirrors();
         for (int i = 0; mirrors && mirrors[i] && result != 0; ++i) {
             std::wstring url = std::wstring(L"http://") + mirrors[i] + L"/development/database";
-            result = downloadFile(con, url.c_str(), dest, 0);
+            result = downloadSigned(con, url.c_str(), dest, 0);
             code = GetLastError();
         }
         free(mirrors);

@@ -59,10 +59,21 @@ std::wstring text(int id) {
     return t.get() ? std::wstring(t) : std::wstring();
 }
 
+// A built-in group's display name. Lookups go by display name, so when the language has no text
+// for it (no language file, say) its key name stands in: three equal error texts would make the
+// Security and System reminders unreachable and send every restored reminder into one group.
+std::wstring groupName(int nameId) {
+    std::wstring name = text(nameId);
+    if (!name.empty() && name.rfind(L"<LangError: [", 0) != 0) return name;
+    for (const auto& g : GROUPS)
+        if (g.nameId == nameId) return g.key;
+    return name;
+}
+
 // Builds one built-in reminder, due an hour from now; null when memory runs out.
 Reminder* makeBuiltin(std::wstring name, std::wstring reminderText, int freq, const std::wstring& yes,
                       const wchar_t* cmd, int groupId, const wchar_t* id) {
-    std::wstring group = text(groupId);
+    std::wstring group = groupName(groupId);
     Reminder* rem = createReminder(name.data(), FALSE, reminderText.data(), DWORD(freq), nullptr, TRUE, nullptr,
                                    yes.c_str(), cmd, group.c_str());
     if (rem && !(rem->id = wcsdupHeap(id ? id : rem->name))) { // a detected program's id is its cut name
@@ -197,7 +208,7 @@ static BOOL restoreDefaultRemindersBody() {
     for (const auto& g : GROUPS) {
         RegKey group;
         rc = RegCreateKeyExW(builtin, g.key, 0, nullptr, 0, KEY_WRITE, nullptr, group.out(), nullptr);
-        if (rc == ERROR_SUCCESS) rc = setText(group, nullptr, text(g.nameId));
+        if (rc == ERROR_SUCCESS) rc = setText(group, nullptr, groupName(g.nameId));
         else group.h = nullptr;
         if (rc != ERROR_SUCCESS) created = false, failure = rc;
     }
@@ -249,7 +260,7 @@ static BOOL translateRemindersBody() {
     for (const auto& g : GROUPS) {
         RegKey group;
         rc = RegOpenKeyExW(builtin, g.key, 0, KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS, group.out());
-        if (rc == ERROR_SUCCESS) rc = setText(group, nullptr, text(g.nameId));
+        if (rc == ERROR_SUCCESS) rc = setText(group, nullptr, groupName(g.nameId));
         else group.h = nullptr;
         if (rc != ERROR_SUCCESS) {
             SetLastError(rc);

@@ -1,5 +1,6 @@
 #include "autodetector.h"
 #include "fixture.h"
+#include "hostile.h"
 #include "modal.h"
 #include "reminders.h"
 
@@ -134,6 +135,27 @@ TEST_F(Defaults, RestoreWithoutDetectionOffersAndStoresEight) {
     }
 }
 
+// Without a language file every text is the same error placeholder; the groups must still differ,
+// or the Security and System reminders could not be reached and all would be restored into one.
+TEST_F(Defaults, WithoutALanguageFileTheGroupsKeepTheirKeyNames) {
+    installAt(makeTempFolder(L"nolang"));
+    ASSERT_EQ(0u, text(2625).find(L"<LangError: ["));
+    ModalScript script(GetCurrentThreadId(), {{IDNO}, {IDOK}});
+    ASSERT_TRUE(restoreDefaultReminders());
+    EXPECT_EQ(2u, script.result().size());
+    std::map<std::wstring, std::wstring> groupOf;
+    for (const auto& s : storedBuiltins()) groupOf[s.id] = s.group;
+    EXPECT_EQ(8u, groupOf.size());
+    EXPECT_EQ(L"Security", groupOf[L"Anti-Virus"]);
+    EXPECT_EQ(L"System", groupOf[L"Windows Update"]);
+    ASSERT_TRUE(translateReminders());
+    StringList* groups = getGroups(FALSE);
+    std::vector<std::wstring> names;
+    for (StringList* g = groups; g; g = g->next) names.push_back(g->string);
+    freeStringList(groups);
+    EXPECT_EQ((std::vector<std::wstring>{L"Other", L"Security", L"System"}), names);
+}
+
 TEST_F(Defaults, CancelledSelectionLeavesEmptyGroups) {
     for (int press : {IDCANCEL, 0 /* closes the window */}) {
         ModalScript script(GetCurrentThreadId(), {{IDNO}, {press}});
@@ -208,6 +230,19 @@ TEST(DatabaseLines, Parsing) {
         {L"Short,AV,M,K,V,U", false, {}, 0, nullptr},
         {L"", false, {}, 0, nullptr},
         {L",,,,,,,", false, {}, 0, nullptr},
+        {L"Sub,AV,M,K,V,bin\\upd.exe,/q", true, {L"Sub", L"K", L"V", L"bin\\upd.exe", L"/q"}, TYPE_AV,
+         HKEY_LOCAL_MACHINE},
+        {L"Lead,AV,M,K,V,\\upd.exe,/q", true, {L"Lead", L"K", L"V", L"\\upd.exe", L"/q"}, TYPE_AV, HKEY_LOCAL_MACHINE},
+        // Lines of a database split at the wrong line ends, and updaters outside the program's folder.
+        {L"A,AV,M,K,V,U,S\nB,FW,U,K,V,U,S", false, {}, 0, nullptr},
+        {L"A,AV,M,K,V,U,S\tx", false, {}, 0, nullptr},
+        {L"Up,AV,M,K,V,..\\..\\Windows\\System32\\cmd.exe,/c calc", false, {}, 0, nullptr},
+        {L"Up,AV,M,K,V,bin\\..\\..\\x.exe,/q", false, {}, 0, nullptr},
+        {L"Up,AV,M,K,V,bin/../../x.exe,/q", false, {}, 0, nullptr},
+        {L"Up,AV,M,K,V,.. \\x.exe,/q", false, {}, 0, nullptr},
+        {L"Up,AV,M,K,V,C:\\Windows\\x.exe,/q", false, {}, 0, nullptr},
+        {L"Up,AV,M,K,V,x.exe\" & calc & \",/q", false, {}, 0, nullptr},
+        {L"Up,AV,M,K,V,%SystemRoot%\\x.exe,/q", false, {}, 0, nullptr},
     };
     for (const auto& c : cases) {
         PD* def = createDef(c.line);
@@ -250,6 +285,69 @@ TEST(DatabaseFiles, ReadingStopsAtTheFirstEmptyOrInvalidLine) {
     std::wstring many;
     for (int i = 0; i < 6000; ++i) many += L"P,AV,M,K,V,U,S\r\n";
     EXPECT_EQ(5000u, names(parseText(many)).size());
+}
+
+// Only CR LF and a lone CR end a line; what follows a lone CR starts the next one, whole.
+TEST(DatabaseFiles, LineEnds) {
+    EXPECT_EQ((std::vector<std::wstring>{L"Alpha", L"Beta", L"Gamma"}),
+              names(parseText(L"Alpha,AV,M,K,V,U,S\rBeta,FW,U,K,V,U,S\rGamma,AM,M,K,V,U,S\r")));
+    EXPECT_EQ((std::vector<std::wstring>{L"Alpha", L"Beta"}),
+              names(parseText(L"Alpha,AV,M,K,V,U,S\r\nBeta,FW,U,K,V,U,S\rGamma,AM,M,K,V,U\nS\r\n")));
+    // LF alone ends no line: the whole file is one line that must not become a command.
+    EXPECT_TRUE(names(parseText(L"Alpha,AV,M,K,V,U,S\nBeta,FW,U,K,V,U,S\n")).empty());
+}
+
+// What the database turns into: the updater joined to the program's folder. Resolved as Windows
+// would, it must stay inside that folder.
+bool staysInFolder(const wchar_t* updater) {
+    const std::wstring FOLDER = L"C:\\Programs\\Guard\\";
+    if (wcscmp(updater, L" ") == 0) return true;
+    std::wstring joined = FOLDER + updater;
+    if (joined.find(L'"') != std::wstring::npos) return false;
+    wchar_t full[4096];
+    DWORD n = GetFullPathNameW(joined.c_str(), 4096, full, nullptr);
+    return n > 0 && n < 4096 && _wcsnicmp(full, FOLDER.c_str(), FOLDER.size()) == 0;
+}
+
+// Lines of good and hostile fields with any line ends: the reader keeps exactly the good lines up
+// to the first bad one, and nothing it keeps holds a control character or reaches outside the
+// program's folder.
+TEST(HostileDatabase, OnlyWholeGoodLinesBecomeDefinitions) {
+    Rng rng(1203);
+    const wchar_t* GOOD_UPDATERS[] = {L"upd.exe", L"bin\\upd.exe", L"\\upd.exe", L" ", L"a b\\c.d.exe"};
+    const wchar_t* BAD_UPDATERS[] = {L"..\\cmd.exe", L"bin\\..\\..\\x.exe", L"C:\\x.exe", L"x\" & calc",
+                                     L"%TEMP%\\x.exe", L"a/../../x.exe", L"...\\x.exe"};
+    for (int round = 0; round < 300; ++round) {
+        std::wstring file;
+        std::vector<std::wstring> expected;
+        bool stopped = false;
+        for (int n = 1 + pick(rng, 8); n > 0; --n) {
+            std::wstring name = L"P" + std::to_wstring(round) + L"_" + std::to_wstring(n);
+            bool bad = pick(rng, 5) == 0;
+            std::wstring updater = bad ? BAD_UPDATERS[pick(rng, int(std::size(BAD_UPDATERS)))]
+                                       : GOOD_UPDATERS[pick(rng, int(std::size(GOOD_UPDATERS)))];
+            std::wstring line = name + L",AV," + (pick(rng, 2) ? L"M" : L"U") + L",Software\\Guard,Dir," + updater +
+                                L",/q";
+            if (!bad && pick(rng, 8) == 0) {
+                // A control character inside a field, an LF as the line end above all.
+                line.insert(1 + pick(rng, int(line.size()) - 1), 1, pick(rng, 2) ? L'\n' : L'\x01');
+                bad = true;
+            }
+            file += line + lineEnd(rng);
+            if (bad) stopped = true;
+            if (!stopped) expected.push_back(name);
+        }
+        PD* defs = parseText(file);
+        std::vector<std::wstring> names;
+        for (PD* p = defs; p; p = p->next) {
+            names.push_back(p->name);
+            for (const wchar_t* field : {p->name, p->key, p->value, p->updater, p->switches})
+                for (const wchar_t* c = field; *c; ++c) ASSERT_GE(*c, 0x20) << "round " << round;
+            ASSERT_TRUE(staysInFolder(p->updater)) << "round " << round;
+        }
+        freeDefs(defs);
+        ASSERT_EQ(expected, names) << "round " << round;
+    }
 }
 
 TEST(Probing, BothRegistryViewsAreSearched) {

@@ -71,15 +71,6 @@ struct Detector : ::testing::Test {
         RegCreateKeyExW(HKEY_CURRENT_USER, REMINDERS_KEY L"\\Built-in", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr);
         RegCloseKey(key);
-        std::wstring db = L"\xFEFF"
-                          L"Shield Suite,SS,U,Software\\TolvaDetect\\Suite,Dir,update.exe,/silent\r\n"
-                          L"Tune Tool,OT,U,Software\\TolvaDetect\\Tune,Dir, , \r\n"
-                          L"Old Wall,FW,M,Software\\TolvaDetect\\Old32,Dir,fw.exe,/u /q\r\n"
-                          L"Not Here,AM,M,Software\\TolvaDetect\\None,Dir,x.exe,/x\r\n";
-        std::wstring www = hostPath(DETECTOR_WWW);
-        CreateDirectoryW(www.c_str(), nullptr);
-        CreateDirectoryW((www + L"\\development").c_str(), nullptr);
-        writeFile(www + L"\\development\\database", utf16(db));
         registerProgram(HKEY_CURRENT_USER, L"Software\\TolvaDetect\\Suite", L"C:\\Suite\\");
         registerProgram(HKEY_CURRENT_USER, L"Software\\TolvaDetect\\Tune", L"C:\\Tune");
         registerProgram(HKEY_LOCAL_MACHINE, L"Software\\TolvaDetect\\Old32", L"C:\\Wall\\", KEY_WOW64_32KEY);
@@ -93,8 +84,11 @@ struct Detector : ::testing::Test {
     }
 };
 
+// The loopback server's tree for one case of detector_trees.py, as a mirror host.
+std::wstring mirror(const wchar_t* tree) { return L"127.0.0.1:" + stateValue(L"port") + L"/" + tree; }
+
 TEST_F(Detector, DetectedProgramsReplaceTheGenericReminders) {
-    setMachineText(L"UpdateMirrors", L"127.0.0.1:" + stateValue(L"port"));
+    setMachineText(L"UpdateMirrors", mirror(L"signed"));
     ModalScript script(GetCurrentThreadId(), {{IDYES}, {IDOK}});
     EXPECT_TRUE(restoreDefaultReminders());
     ASSERT_EQ(2u, script.result().size());
@@ -128,6 +122,26 @@ TEST_F(Detector, AFailedDownloadIsReportedAndTheGenericRemindersStay) {
     auto found = builtins();
     EXPECT_EQ(8u, found.size());
     EXPECT_EQ(1u, found.count(L"Anti-Virus"));
+}
+
+// The database becomes commands the user starts: one without the release key's signature, or
+// with a signature of other contents, is a failed download and nothing of it is used.
+TEST_F(Detector, OnlyASignedDatabaseIsUsed) {
+    const std::pair<const wchar_t*, DWORD> CASES[] = {{L"unsigned", 404}, {L"forged", DWORD(NTE_BAD_SIGNATURE)}};
+    for (const auto& [tree, code] : CASES) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(tree)));
+        setMachineText(L"UpdateMirrors", mirror(tree));
+        ModalScript script(GetCurrentThreadId(), {{IDYES}, {IDOK}, {IDOK}});
+        EXPECT_TRUE(restoreDefaultReminders());
+        const auto& windows = script.result();
+        ASSERT_EQ(3u, windows.size());
+        EXPECT_EQ(0u, windows[1].text.find(text(17))) << testing::PrintToString(windows[1].text);
+        EXPECT_NE(std::wstring::npos, windows[1].text.find(std::to_wstring(code)));
+        auto found = builtins();
+        EXPECT_EQ(8u, found.size());
+        EXPECT_EQ(0u, found.count(L"Shield Suite"));
+        for (const auto& [id, f] : found) EXPECT_EQ(std::wstring::npos, f.cmd.find(L"calc")) << id;
+    }
 }
 
 } // namespace

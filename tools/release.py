@@ -5,7 +5,8 @@
                        [--min 1.0.0] [--setup Tolva-setup.exe] [--remove /old.dll] [--folder /new]
     release.py keygen PRIVATE.key PUBLIC.pub      make an ECDSA P-256 signing key pair
     release.py pubkey-inc PUBLIC.pub OUT.inc      the public key as C bytes, for update.dll's build
-    release.py verify DEFINITION PUBLIC.pub       check a published definition
+    release.py sign FILE --key PRIVATE.key        write FILE.sig, a detached signature
+    release.py verify FILE PUBLIC.pub             check a published definition, or FILE against FILE.sig
 
 Needs python3 and the openssl command-line tool. The private key never belongs in the repository.
 """
@@ -137,17 +138,40 @@ def definition_bytes(min_version, version, entries, private_key):
         if len(line) + 2 > MAX_LINE:
             raise ReleaseError("definition line longer than %d bytes with CR LF: %r" % (MAX_LINE, line))
     signed = (header + body).encode("ascii")
-    der = openssl("dgst", "-sha256", "-sign", private_key, data=signed)
+    signature = sign_bytes(signed, private_key)
+    return (header + "SIG " + signature + "\r\n" + body).encode("ascii")
+
+
+def sign_bytes(data, private_key):
+    """Base64 of r || s over SHA-256 of data, checked with the public half as update.dll will."""
+    der = openssl("dgst", "-sha256", "-sign", private_key, data=data)
     signature = base64.b64encode(der_to_raw(der)).decode()
-    # Check what we are about to publish with the public half, as update.dll will.
     with tempfile.TemporaryDirectory() as scratch:
         pub = os.path.join(scratch, "key.pub")
         sig = os.path.join(scratch, "sig.der")
         openssl("pkey", "-in", private_key, "-pubout", "-out", pub)
         with open(sig, "wb") as f:
             f.write(raw_to_der(base64.b64decode(signature)))
-        openssl("dgst", "-sha256", "-verify", pub, "-signature", sig, data=signed)
-    return (header + "SIG " + signature + "\r\n" + body).encode("ascii")
+        openssl("dgst", "-sha256", "-verify", pub, "-signature", sig, data=data)
+    return signature
+
+
+def detached_signature(data, private_key):
+    """The NAME.sig published beside a signed file (the database, the news)."""
+    return ("SIG " + sign_bytes(data, private_key) + "\r\n").encode("ascii")
+
+
+def verify_detached(path, public_pem_path):
+    text = read_bytes(path + ".sig")
+    if text.endswith(b"\r\n"):
+        text = text[:-2]
+    if not text.startswith(b"SIG "):
+        raise ReleaseError("%s.sig is not a detached signature" % path)
+    with tempfile.TemporaryDirectory() as scratch:
+        sig = os.path.join(scratch, "sig.der")
+        with open(sig, "wb") as f:
+            f.write(raw_to_der(base64.b64decode(text[4:], validate=True)))
+        openssl("dgst", "-sha256", "-verify", public_pem_path, "-signature", sig, data=read_bytes(path))
 
 
 def verify(definition_path, public_pem_path):
@@ -206,6 +230,13 @@ def check_database(source_path):
             raise ReleaseError("database line %d: hive must begin with M or U" % number)
         if fields[1] not in ("AV", "FW", "SS", "AM", "AS", "OT"):
             raise ReleaseError("database line %d: unknown type %r" % (number, fields[1]))
+        updater = fields[5]
+        # The detector's rule: the updater is started from the program's own folder.
+        parts = re.split(r"[\\/]", updater)
+        if updater != " " and (any(c in updater for c in '":%') or any(p and not p.rstrip(". ") for p in parts)):
+            raise ReleaseError("database line %d: updater %r would leave the program's folder" % (number, updater))
+        if any(ord(c) < 0x20 or ord(c) == 0x7F for c in line):
+            raise ReleaseError("database line %d: control character" % number)
 
 
 def collect(build, patterns):
@@ -255,14 +286,20 @@ def publish(args):
     database = os.path.join(args.server, "development", "database")
     news = os.path.join(args.server, "program", "news.txt")
     check_database(database)
+    database_bytes, news_bytes = utf16_text(database), utf16_text(news)
+    signatures = {"development/database": detached_signature(database_bytes, args.key),
+                  "program/news.txt": detached_signature(news_bytes, args.key)}
     for out in args.out:
         # Files first, definition last: a mirror never announces a file it does not hold yet.
         for path, full in files.items():
             write_atomically(os.path.join(out, path.lstrip("/")), read_bytes(full))
         if args.setup:
             write_atomically(os.path.join(out, SETUP_PATH.lstrip("/")), read_bytes(args.setup))
-        write_atomically(os.path.join(out, "development", "database"), utf16_text(database))
-        write_atomically(os.path.join(out, "program", "news.txt"), utf16_text(news))
+        # The database turns into commands the user starts and the news is shown to the user:
+        # each carries a signature, written before the file so a reader never finds one unsigned.
+        for path, data in (("development/database", database_bytes), ("program/news.txt", news_bytes)):
+            write_atomically(os.path.join(out, path + ".sig"), signatures[path])
+            write_atomically(os.path.join(out, path), data)
         write_atomically(os.path.join(out, DEFINITION_PATH), definition)
         print("published %s (%d files) to %s" % (args.version, len(files), out))
 
@@ -287,7 +324,10 @@ def main(argv=None):
     p = sub.add_parser("pubkey-inc")
     p.add_argument("public")
     p.add_argument("out")
-    p = sub.add_parser("verify")
+    p = sub.add_parser("sign", help="write FILE.sig, the detached signature the suite checks before use")
+    p.add_argument("file")
+    p.add_argument("--key", required=True, help="private signing key (PEM)")
+    p = sub.add_parser("verify", help="check a published definition, or a file against its .sig")
     p.add_argument("definition")
     p.add_argument("public")
     args = parser.parse_args(argv)
@@ -298,8 +338,13 @@ def main(argv=None):
             keygen(args.private, args.public)
         elif args.command == "pubkey-inc":
             pubkey_inc(args.public, args.out)
+        elif args.command == "sign":
+            write_atomically(args.file + ".sig", detached_signature(read_bytes(args.file), args.key))
         elif args.command == "verify":
-            verify(args.definition, args.public)
+            if read_bytes(args.definition).startswith(b"TOLVADEF "):
+                verify(args.definition, args.public)
+            else:
+                verify_detached(args.definition, args.public)
             print("signature good")
     except (ReleaseError, OSError) as e:
         print("release.py: %s" % e, file=sys.stderr)

@@ -170,3 +170,27 @@ int checkForUpdates(bool keepDefinition) {
     }
     return result;
 }
+
+int downloadSignedFile(HINTERNET session, const wchar_t* url, const wchar_t* destination,
+                       const unsigned char publicXY[64]) {
+    if (!session || !url || !destination || !*destination) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return DOWNLOAD_BAD_ARGUMENT;
+    }
+    std::string body, signature;
+    int result = downloadToMemory(session, url, SIGNED_FILE_LIMIT, body);
+    if (result != DOWNLOAD_OK) return result;
+    result = downloadToMemory(session, (std::wstring(url) + L".sig").c_str(), SIGNATURE_FILE_LIMIT, signature);
+    // A mirror that has no signature (or something too long to be one) serves an unsigned file;
+    // one that stops answering is down, as with any other download.
+    if (result == DOWNLOAD_HTTP_STATUS || (result == DOWNLOAD_INCOMPLETE && GetLastError() == ERROR_FILE_TOO_LARGE))
+        return DOWNLOAD_UNSIGNED;
+    if (result != DOWNLOAD_OK) return result;
+    if (!verifyDetached(body, signature, publicXY)) {
+        SetLastError(static_cast<DWORD>(NTE_BAD_SIGNATURE));
+        return DOWNLOAD_UNSIGNED;
+    }
+    if (!writeFileAtomically(destination, body)) return DOWNLOAD_CREATE_FAILED;
+    SetLastError(0);
+    return DOWNLOAD_OK;
+}

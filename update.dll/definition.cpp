@@ -201,3 +201,19 @@ DefStatus checkDefinitionWithKey(const char* data, size_t size, const unsigned c
 DefStatus checkDefinition(const char* data, size_t size, Definition& out) {
     return checkDefinitionWithKey(data, size, RELEASE_KEY, out);
 }
+
+bool parseDetachedSignature(const char* data, size_t size, unsigned char signature[SIGNATURE_SIZE]) {
+    std::string text(data, size);
+    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+    std::vector<unsigned char> raw;
+    if (text.compare(0, 4, "SIG ") != 0 || !decodeBase64(text.substr(4), raw) || raw.size() != SIGNATURE_SIZE)
+        return false;
+    memcpy(signature, raw.data(), SIGNATURE_SIZE);
+    return true;
+}
+
+bool verifyDetached(const std::string& body, const std::string& signatureFile, const unsigned char publicXY[64]) {
+    unsigned char signature[SIGNATURE_SIZE];
+    return parseDetachedSignature(signatureFile.data(), signatureFile.size(), signature) &&
+           verifyP256(body.data(), body.size(), signature, publicXY);
+}

@@ -32,6 +32,15 @@ int downloadFile(HINTERNET session, const wchar_t* url, const wchar_t* destinati
     }
 }
 
+int downloadSigned(HINTERNET session, const wchar_t* url, const wchar_t* destination, int) {
+    try {
+        return downloadSignedFile(session, url, destination, RELEASE_KEY);
+    } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return DOWNLOAD_WRITE_FAILED;
+    }
+}
+
 int checkUpdates(int, int definition) {
     try {
         return checkForUpdates(definition != 0);

@@ -29,7 +29,15 @@ enum {
     DOWNLOAD_HTTP_STATUS = 4,  // the server answered other than 200; last error = the HTTP status
     DOWNLOAD_WRITE_FAILED = 5,
     DOWNLOAD_INCOMPLETE = 6,   // connection lost, time-out mid-body, or shorter than announced
+    DOWNLOAD_UNSIGNED = 7,     // downloadSigned: no signature beside the file (last error the HTTP status), or
+                               // one that does not verify with the release key (last error NTE_BAD_SIGNATURE)
 };
+
+// downloadSigned(session, url, destination, 0) -> one of DOWNLOAD_*.
+// For files that must come from the release key's holder (the program database, the news): also
+// fetches url + ".sig", the detached signature, and lets the file reach the destination only when
+// that signature verifies. Nothing unverified is ever left at the destination.
+typedef int (*DOWNLOADSIGNED)(HINTERNET session, const wchar_t* url, const wchar_t* destination, int reserved);
 
 // checkUpdates(quiet, definition) -> -1 error, 0 no update, 1 an update that includes the updater
 // (TolvaUpdater.exe or update.dll), 2 an update of the suite's files, 3 only a re-install helps.

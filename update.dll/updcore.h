@@ -52,6 +52,13 @@ DefStatus checkDefinition(const char* data, size_t size, Definition& out);
 // The same check against another P-256 public key (X || Y, 64 bytes); for tests and key rotation.
 DefStatus checkDefinitionWithKey(const char* data, size_t size, const unsigned char publicXY[64], Definition& out);
 
+// A detached signature, the file "<name>.sig" published beside a signed file: "SIG <base64 of r || s>"
+// and an optional CR LF, nothing else. The signature covers the signed file's SHA-256, byte for byte.
+constexpr size_t SIGNATURE_FILE_LIMIT = 512;
+bool parseDetachedSignature(const char* data, size_t size, unsigned char signature[SIGNATURE_SIZE]);
+// True when `signatureFile` is a detached signature of `body` by the key (X || Y).
+bool verifyDetached(const std::string& body, const std::string& signatureFile, const unsigned char publicXY[64]);
+
 // A path the updater may join to the installation folder: "/" then names of letters, digits,
 // '.', '_', '-' and ' ' joined by "/"; no "." or ".." name, no name ending in '.' or ' ', no
 // device name. "+f" files may lie only at the top or in /lang/, the temporary store's layout.
@@ -114,6 +121,13 @@ void shuffleHosts(std::vector<std::wstring>& hosts);
 int decideUpdate(const Definition& def, const std::wstring& installDir, const std::string& installed);
 // The whole check behind the checkUpdates export.
 int checkForUpdates(bool keepDefinition);
+
+// The largest signed file (the database, the news) taken; a longer one is DOWNLOAD_INCOMPLETE.
+constexpr size_t SIGNED_FILE_LIMIT = 1024 * 1024;
+// Fetches `url` and `url` + ".sig"; only a body whose signature verifies with the key reaches
+// `destination` (atomically). A DOWNLOAD_* result, DOWNLOAD_UNSIGNED for a missing or bad signature.
+int downloadSignedFile(HINTERNET session, const wchar_t* url, const wchar_t* destination,
+                       const unsigned char publicXY[64]);
 
 // Writes beside `path` and moves into place; false leaves nothing new behind.
 bool writeFileAtomically(const std::wstring& path, const std::string& bytes);

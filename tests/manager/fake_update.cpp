@@ -6,7 +6,8 @@
 //   TOLVA_FAKE_NEWS     else: the file a download delivers (unset: no server answers)
 //   TOLVA_FAKE_CHECK    checkUpdates' result (unset: -1)
 //   TOLVA_FAKE_STALL    an event: downloads and checks wait for it first (at most 30 s)
-//   TOLVA_FAKE_LOG      each call appends "download URL|DESTINATION" or "check QUIET,DEFINITION"
+//   TOLVA_FAKE_LOG      each call appends "download URL|DESTINATION", "signed URL|DESTINATION" (downloadSigned)
+//                       or "check QUIET,DEFINITION"
 #include <windows.h>
 #include <wininet.h>
 
@@ -59,16 +60,9 @@ bool listed(const std::wstring& list, const std::wstring& host) {
     return false;
 }
 
-} // namespace
-
-extern "C" __declspec(dllexport) HINTERNET openCon(void) {
-    return InternetOpenW(L"Tolva test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-}
-
-extern "C" __declspec(dllexport) int downloadFile(HINTERNET session, const wchar_t* url, const wchar_t* destination,
-                                                  int) {
+int fakeDownload(const wchar_t* call, HINTERNET session, const wchar_t* url, const wchar_t* destination) {
     if (!session || !url || !destination) return DOWNLOAD_BAD_ARGUMENT;
-    note(std::wstring(L"download ") + url + L"|" + destination);
+    note(std::wstring(call) + url + L"|" + destination);
     stall();
     std::wstring address = url;
     size_t from = address.find(L"://");
@@ -82,6 +76,23 @@ extern "C" __declspec(dllexport) int downloadFile(HINTERNET session, const wchar
     std::wstring news = env(L"TOLVA_FAKE_NEWS");
     if (news.empty()) return DOWNLOAD_NO_RESPONSE;
     return CopyFileW(news.c_str(), destination, FALSE) ? DOWNLOAD_OK : DOWNLOAD_CREATE_FAILED;
+}
+
+} // namespace
+
+extern "C" __declspec(dllexport) HINTERNET openCon(void) {
+    return InternetOpenW(L"Tolva test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+}
+
+extern "C" __declspec(dllexport) int downloadFile(HINTERNET session, const wchar_t* url, const wchar_t* destination,
+                                                  int) {
+    return fakeDownload(L"download ", session, url, destination);
+}
+
+// The signature check is the real library's to test; here a signed download is any download.
+extern "C" __declspec(dllexport) int downloadSigned(HINTERNET session, const wchar_t* url, const wchar_t* destination,
+                                                    int) {
+    return fakeDownload(L"signed ", session, url, destination);
 }
 
 extern "C" __declspec(dllexport) wchar_t** shuffleMirrors(void) {

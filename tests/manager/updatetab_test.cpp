@@ -80,7 +80,7 @@ std::vector<std::wstring> logged(const std::wstring& kind) {
 
 std::vector<std::wstring> downloadedUrls() {
     std::vector<std::wstring> urls;
-    for (const std::wstring& call : logged(L"download")) urls.push_back(call.substr(0, call.find(L'|')));
+    for (const std::wstring& call : logged(L"signed")) urls.push_back(call.substr(0, call.find(L'|')));
     return urls;
 }
 
@@ -345,7 +345,7 @@ TEST_F(UpdatePage, NewsLinesGoToTheirControls) {
         EXPECT_TRUE(pumpUntil([&] { return newsShown(page) == c.shown; }, 10000));
         pump(200); // nothing more arrives
         EXPECT_EQ(c.shown, newsShown(page));
-        std::vector<std::wstring> calls = logged(L"download");
+        std::vector<std::wstring> calls = logged(L"signed");
         ASSERT_EQ(1u, calls.size());
         EXPECT_EQ(L"http://www.ondrel.example/program/news.txt|" + newsDestination(), calls[0]);
     }
@@ -383,7 +383,7 @@ TEST_F(UpdatePage, TenMegabytesOfGarbageShowAtMostThreeShortCleanLines) {
         DWORD start = GetTickCount();
         MainWindow win;
         HWND page = win.page(TAB_UPDATE);
-        ASSERT_TRUE(pumpUntil([] { return !logged(L"download").empty(); }, 10000));
+        ASSERT_TRUE(pumpUntil([] { return !logged(L"signed").empty(); }, 10000));
         if (c.firstShown) {
             EXPECT_TRUE(pumpUntil([&] { return !fullText(page, IDC_U_NEWS1).empty(); }, 10000));
         }
@@ -425,6 +425,8 @@ TEST_F(UpdatePage, NewsComeFromTheFirstMirrorThatAnswers) {
          {url(L"m1.example"), url(L"m2.example")}, newsError(2)},
         {"an HTTP error everywhere", L"m1.example;m2.example", L"", L"4", {url(L"m1.example"), url(L"m2.example")},
          newsError(4)},
+        {"an unsigned copy everywhere", L"m1.example;m2.example", L"", L"7", {url(L"m1.example"), url(L"m2.example")},
+         newsError(7)},
         {"no file can be written here", L"m1.example;m2.example", L"", L"3", {url(L"m1.example")}, newsError(3)},
         {"a success that left no file", nullptr, L"", L"0", {DEFAULT_URL}, newsError(ERROR_FILE_NOT_FOUND)},
     };
@@ -454,7 +456,7 @@ TEST_F(UpdatePage, TheWindowOpensAtOnceWhileTheNewsServerIsSilent) {
     EXPECT_LT(took, 2000u);
     HWND page = win.page(TAB_UPDATE);
     // The download has begun and hangs; the page waits without a word and stays usable.
-    ASSERT_TRUE(pumpUntil([] { return logged(L"download").size() == 1; }, 5000));
+    ASSERT_TRUE(pumpUntil([] { return logged(L"signed").size() == 1; }, 5000));
     pump(300);
     EXPECT_EQ(std::vector<std::wstring>(3), newsShown(page));
     chooseIndex(page, IDC_U_PREF, 1);

@@ -87,6 +87,23 @@ class Publish(unittest.TestCase):
         news = release.read_bytes(os.path.join(self.out, "program", "news.txt"))
         self.assertEqual(b"\xff\xfe" + NEWS.replace("\n", "\r\n").encode("utf-16-le"), news)
 
+    def test_the_database_and_the_news_carry_signatures_of_their_published_bytes(self):
+        self.assertEqual(0, self.publish())
+        for path in ("development/database", "program/news.txt"):
+            published = os.path.join(self.out, path)
+            signature = release.read_bytes(published + ".sig")
+            self.assertRegex(signature, rb"^SIG [A-Za-z0-9+/]{86}==\r\n$")
+            self.assertEqual(0, release.main(["verify", published, self.pub]))
+            with open(published, "ab") as f:
+                f.write(b"\0\0")
+            with self.assertRaises(release.ReleaseError):
+                release.verify_detached(published, self.pub)
+        # The sign command writes the same kind of file for any other one.
+        other = os.path.join(self.top, "notes.txt")
+        self.write(other, b"anything")
+        self.assertEqual(0, release.main(["sign", other, "--key", self.key]))
+        release.verify_detached(other, self.pub)
+
     def test_any_change_after_signing_fails_verification(self):
         self.assertEqual(0, self.publish())
         path = os.path.join(self.out, "program", "update.def")
@@ -111,6 +128,9 @@ class Publish(unittest.TestCase):
             ([], ("development/database", b"Guard,AV,MSoftware\\Guard\n")),  # too few fields
             ([], ("development/database", b"Guard,XX,MSoftware\\Guard,Version,1,Guard.exe,/u\n")),
             ([], ("development/database", b"Guard,AV,HSoftware\\Guard,Version,1,Guard.exe,/u\n")),
+            ([], ("development/database", b"Guard,AV,M,Software\\Guard,Version,..\\..\\cmd.exe,/c\n")),
+            ([], ("development/database", b"Guard,AV,M,Software\\Guard,Version,C:\\x.exe,/c\n")),
+            ([], ("development/database", b"Guard,AV,M,Software\\Guard,Version,x.exe\tx,/c\n")),
         ]
         for extra, server_file in cases:
             with self.subTest(extra=extra, server_file=server_file):

@@ -6,8 +6,10 @@ build's throwaway key, plus hand-made definitions that a careful release tool wo
     make_trees.py --out DIR --key TEST.key
 DIR/install  what the tests copy into an installation folder (version 1.0.0)
 DIR/www/NAME one mirror's tree per case, served below /NAME
+DIR/www/signing/CASE  a news file with a good, bad or missing detached signature
 """
 import argparse
+import base64
 import os
 import shutil
 import subprocess
@@ -67,7 +69,6 @@ def sign_raw(text, key):
     lines = text.split("\r\n")
     signed = (lines[0] + "\r\n" + "\r\n".join(lines[1:])).encode()
     der = release.openssl("dgst", "-sha256", "-sign", key, data=signed)
-    import base64
     return (lines[0] + "\r\nSIG " + base64.b64encode(release.der_to_raw(der)).decode() + "\r\n" +
             "\r\n".join(lines[1:])).encode()
 
@@ -78,6 +79,32 @@ def hostile(out, name, body, key, header="TOLVADEF 1 min=0"):
     data = body if isinstance(body, bytes) else sign_raw(header + "\r\n" + body, key)
     with open(path, "wb") as f:
         f.write(data)
+
+
+def signing_cases(out, key, other_key):
+    """One folder per way a signed file (the news, the database) can arrive: www/signing/CASE/news.txt."""
+    news = b"\xff\xfe" + "Signed news\r\n".encode("utf-16-le")
+    good = release.detached_signature(news, key)
+    cases = {
+        "good": (news, good),
+        "bare": (news, good[:-2]),  # no CR LF after the signature: still one
+        "unsigned": (news, None),
+        "tampered": (news.replace(b"S\0", b"Z\0"), good),
+        "otherkey": (news, release.detached_signature(news, other_key)),
+        "garbage": (news, os.urandom(100)),
+        "zeros": (news, b"SIG " + base64.b64encode(bytes(64)) + b"\r\n"),
+        "short": (news, good[:40]),
+        "trailing": (news, good + b"SIG x\r\n"),
+        "huge": (news, good + b"A" * 5000),
+    }
+    for name, (body, signature) in cases.items():
+        folder = os.path.join(out, "www", "signing", name)
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "news.txt"), "wb") as f:
+            f.write(body)
+        if signature is not None:
+            with open(os.path.join(folder, "news.txt.sig"), "wb") as f:
+                f.write(signature)
 
 
 def main():
@@ -108,6 +135,7 @@ def main():
         other = os.path.join(scratch, "other.key")
         release.keygen(other, os.path.join(scratch, "other.pub"))
         hostile(out, "otherkey", "1.1.0\r\n+f/Tolva.exe:%s\r\n" % ("0" * 32), other)
+        signing_cases(out, key, other)
     digest = "0123456789abcdef0123456789ABCDEF"
     for name, entry in [("dotdot", "+f/../evil.exe:" + digest), ("dotdot2", "-d/lang/.."),
                         ("backslash", "+f/lang\\x.lng:" + digest), ("colon", "-f/Tolva.exe:stream"),

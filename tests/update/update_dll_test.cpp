@@ -23,6 +23,7 @@ struct Library {
     CHECKUPDATES checkUpdates = updateProc<CHECKUPDATES>(module, "checkUpdates");
     SHUFFLEMIRRORS shuffleMirrors = updateProc<SHUFFLEMIRRORS>(module, "shuffleMirrors");
     MD5 md5 = updateProc<MD5>(module, "md5");
+    DOWNLOADSIGNED downloadSigned = updateProc<DOWNLOADSIGNED>(module, "downloadSigned");
     ~Library() { if (module) FreeLibrary(module); }
 };
 
@@ -68,8 +69,9 @@ struct Session {
     ~Session() { if (h) InternetCloseHandle(h); }
 };
 
-TEST(Exports, AllFiveBindByName) {
+TEST(Exports, AllBindByName) {
     ASSERT_NE(nullptr, lib().module);
+    EXPECT_NE(nullptr, lib().downloadSigned);
     EXPECT_NE(nullptr, lib().openCon);
     EXPECT_NE(nullptr, lib().downloadFile);
     EXPECT_NE(nullptr, lib().checkUpdates);
@@ -239,6 +241,63 @@ TEST_F(Download, HostileArgumentsAreRefusedWithoutTouchingTheNetworkOrDisk) {
     for (const Case& c : cases) {
         EXPECT_EQ(DOWNLOAD_BAD_ARGUMENT, lib().downloadFile(c.session, c.url, c.dest, 0)) << c.what;
         EXPECT_TRUE(listing(folder).empty()) << c.what;
+    }
+}
+
+// Only a file whose detached signature verifies with the release key reaches the destination;
+// on any other answer an earlier copy there stays as it was.
+TEST_F(Download, SignedFilesArriveOnlyWithTheirSignature) {
+    Session s;
+    ASSERT_NE(nullptr, s.h);
+    const std::string NEWS = readWholeFile(treesFolder() + L"\\www\\signing\\good\\news.txt");
+    ASSERT_FALSE(NEWS.empty());
+    struct Case {
+        const wchar_t* folder;
+        int result;
+        DWORD error; // the last error after a refusal
+    } const CASES[] = {
+        {L"good", DOWNLOAD_OK, 0},
+        {L"bare", DOWNLOAD_OK, 0},
+        {L"unsigned", DOWNLOAD_UNSIGNED, 404},
+        {L"tampered", DOWNLOAD_UNSIGNED, DWORD(NTE_BAD_SIGNATURE)},
+        {L"otherkey", DOWNLOAD_UNSIGNED, DWORD(NTE_BAD_SIGNATURE)},
+        {L"garbage", DOWNLOAD_UNSIGNED, DWORD(NTE_BAD_SIGNATURE)},
+        {L"zeros", DOWNLOAD_UNSIGNED, DWORD(NTE_BAD_SIGNATURE)},
+        {L"short", DOWNLOAD_UNSIGNED, DWORD(NTE_BAD_SIGNATURE)},
+        {L"trailing", DOWNLOAD_UNSIGNED, DWORD(NTE_BAD_SIGNATURE)},
+        {L"huge", DOWNLOAD_UNSIGNED, DWORD(ERROR_FILE_TOO_LARGE)},
+    };
+    for (const Case& c : CASES) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.folder)));
+        writeFile(dest, "earlier news");
+        std::wstring address = url(L"/signing/" + std::wstring(c.folder) + L"/news.txt");
+        EXPECT_EQ(c.result, lib().downloadSigned(s.h, address.c_str(), dest.c_str(), 0));
+        if (c.result == DOWNLOAD_OK) {
+            EXPECT_TRUE(readWholeFile(dest) == NEWS);
+        } else {
+            EXPECT_EQ(c.error, GetLastError());
+            EXPECT_EQ("earlier news", readWholeFile(dest));
+        }
+        EXPECT_EQ(std::set<std::wstring>{L"file.bin"}, listing(folder));
+    }
+    // The file's own failures stay what they are; so does a mirror that is down.
+    EXPECT_EQ(DOWNLOAD_HTTP_STATUS, lib().downloadSigned(s.h, url(L"/signing/none/news.txt").c_str(), dest.c_str(), 0));
+    EXPECT_EQ(DOWNLOAD_NO_RESPONSE,
+              lib().downloadSigned(s.h, url(L"/signing/good/news.txt", refusedHost()).c_str(), dest.c_str(), 0));
+    EXPECT_EQ(DOWNLOAD_BAD_ARGUMENT, lib().downloadSigned(s.h, url(L"/signing/good/news.txt").c_str(), nullptr, 0));
+    EXPECT_EQ(DOWNLOAD_BAD_ARGUMENT, lib().downloadSigned(nullptr, url(L"/signing/good/news.txt").c_str(), dest.c_str(), 0));
+}
+
+// What the release tool publishes beside the definition verifies: the database and the news.
+TEST_F(Download, PublishedDatabaseAndNewsAreSigned) {
+    Session s;
+    ASSERT_NE(nullptr, s.h);
+    for (const wchar_t* path : {L"/app/development/database", L"/app/program/news.txt"}) {
+        DeleteFileW(dest.c_str());
+        EXPECT_EQ(DOWNLOAD_OK, lib().downloadSigned(s.h, url(path).c_str(), dest.c_str(), 0)) << path;
+        std::wstring published = treesFolder() + L"\\www" + path;
+        std::replace(published.begin(), published.end(), L'/', L'\\');
+        EXPECT_TRUE(readWholeFile(dest) == readWholeFile(published)) << path;
     }
 }
 
