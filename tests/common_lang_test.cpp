@@ -1,5 +1,6 @@
 #include "common.h"
 #include "fixture.h"
+#include "hostile.h"
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,56 @@ TEST_F(Lang, LanguageChoiceAndMissingFiles) {
     EXPECT_EQ(L"<LangError: [16005]>", lookup(0x10C));
     removeMachineSettings();
     EXPECT_EQ(L"<LangError: [16004]>", lookup(0x10C));
+}
+
+// Entries of known text, joined by any mix of CR LF and lone CR, with junk lines between them:
+// every entry reads back whole, and no lookup of an absent id invents a text.
+TEST_F(Lang, EveryEntryReadsBackWhateverSurroundsIt) {
+    Rng rng(1201);
+    for (int round = 0; round < 300; ++round) {
+        std::map<int, std::wstring> entries;
+        // The line that starts with the byte-order mark is never an entry; our files begin with a comment.
+        std::wstring file = pick(rng, 2) ? std::wstring(L"\xFEFF; texts") + lineEnd(rng) : L"";
+        for (int n = 1 + pick(rng, 12); n > 0; --n) {
+            if (pick(rng, 3) == 0) {
+                // Junk that is no entry: it starts with a character no id can.
+                file += L"#" + noise(rng, 30) + lineEnd(rng);
+                continue;
+            }
+            int id = 0x300 + pick(rng, 0x100);
+            if (entries.count(id)) continue;
+            std::wstring text = L"t" + std::to_wstring(round) + L"-" + std::to_wstring(id);
+            entries[id] = text;
+            wchar_t hex[16];
+            swprintf(hex, 16, pick(rng, 2) ? L"%x" : L"0x%X", id);
+            file += hex + std::wstring(L"=") + text + lineEnd(rng);
+        }
+        std::string bytes = utf16(file);
+        if (pick(rng, 4) == 0) bytes += char(pick(rng, 256)); // a lone odd byte at the end
+        writeFile(folder + L"\\lang\\English.lng", bytes);
+        for (const auto& [id, text] : entries) ASSERT_EQ(text, lookup(id)) << "round " << round << " id " << id;
+        int absent = 0x300 + pick(rng, 0x100);
+        if (!entries.count(absent)) {
+            ASSERT_EQ(0u, lookup(absent).find(L"<LangError: [")) << "round " << round;
+        }
+    }
+}
+
+// Random bytes and random units: a lookup always answers, never with more than the file holds.
+TEST_F(Lang, GarbageAlwaysGetsAnAnswer) {
+    Rng rng(1202);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        if (round % 2) {
+            for (int n = pick(rng, 3000); n > 0; --n) bytes += char(pick(rng, 256));
+        } else {
+            bytes = utf16(L"10c=" + noise(rng, 200) + lineEnd(rng) + noise(rng, 200));
+        }
+        writeFile(folder + L"\\lang\\English.lng", bytes);
+        std::wstring text = lookup(0x10C);
+        ASSERT_NE(L"(null)", text) << round;
+        ASSERT_LE(text.size(), bytes.size() / 2 + 32) << round;
+    }
 }
 
 TEST(Escapes, WrittenForms) {

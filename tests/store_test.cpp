@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "hostile.h"
 #include "owned.h"
 #include "reminders.h"
 
@@ -69,6 +70,16 @@ void deleteValue(const std::wstring& path, const wchar_t* name) {
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &key));
     RegDeleteValueW(key, name);
     RegCloseKey(key);
+}
+
+// A command in the form the store keeps it.
+std::string protect(const std::wstring& text) {
+    DATA_BLOB in{DWORD((text.size() + 1) * sizeof(wchar_t)), reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text.c_str()))};
+    DATA_BLOB out{};
+    if (!CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr, 0, &out)) return {};
+    std::string blob(reinterpret_cast<char*>(out.pbData), out.cbData);
+    LocalFree(out.pbData);
+    return blob;
 }
 
 // A read list with its reminders, freed together.
@@ -402,11 +413,9 @@ TEST_F(Store, CommandsAreOneCommandLineAtMost) {
     EXPECT_FALSE(keyExists(CUSTOM + L"\\Default\\Too long"));
 
     for (size_t chars : {size_t(32768), size_t(1024 * 1024)}) {
-        std::wstring cmd(chars, L'x');
-        DATA_BLOB in{DWORD((cmd.size() + 1) * 2), reinterpret_cast<BYTE*>(cmd.data())}, out{};
-        ASSERT_TRUE(CryptProtectData(&in, nullptr, nullptr, nullptr, nullptr, 0, &out));
-        setRaw(CUSTOM + L"\\Default\\Long", L"Cmd", REG_BINARY, out.pbData, out.cbData);
-        LocalFree(out.pbData);
+        std::string blob = protect(std::wstring(chars, L'x'));
+        ASSERT_FALSE(blob.empty());
+        setRaw(CUSTOM + L"\\Default\\Long", L"Cmd", REG_BINARY, blob.data(), DWORD(blob.size()));
         EXPECT_TRUE(Listing(getReminders(TRUE, nullptr)).names().empty()) << chars;
     }
 }
@@ -562,6 +571,125 @@ TEST_F(Store, DeleteLeavesTheRecord) {
     EXPECT_STREQ(L"Gone", rem->name);
     EXPECT_FALSE(deleteReminder(rem));
     EXPECT_EQ(2u, GetLastError());
+}
+
+const std::wstring GROUP = CUSTOM + L"\\Default";
+
+void setValue(HKEY key, const wchar_t* name, DWORD type, const void* data, size_t size) {
+    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), DWORD(size));
+}
+
+void setText(HKEY key, const wchar_t* name, const std::wstring& text) {
+    setValue(key, name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+
+SYSTEMTIME hostileDate(Rng& rng) {
+    SYSTEMTIME t{};
+    t.wYear = WORD(pick(rng, 4) ? 2020 + pick(rng, 10) : pick(rng, 65536));
+    t.wMonth = WORD(pick(rng, 4) ? 1 + pick(rng, 12) : pick(rng, 15));
+    t.wDay = WORD(pick(rng, 4) ? 1 + pick(rng, 28) : pick(rng, 40));
+    t.wHour = WORD(pick(rng, 4) ? pick(rng, 24) : pick(rng, 30));
+    t.wMinute = WORD(pick(rng, 4) ? pick(rng, 60) : pick(rng, 70));
+    return t;
+}
+
+// One record as anyone with the registry editor might leave it.
+void writeHostileRecord(Rng& rng, const std::wstring& keyName, const std::string& shortCmd) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (GROUP + L"\\" + keyName).c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    switch (pick(rng, 5)) {
+    case 0: break; // no default value
+    case 1: setText(key, nullptr, keyName); break;
+    case 2: setText(key, nullptr, L"Weekly " + keyName); break;
+    case 3: {
+        std::wstring upper = keyName;
+        CharUpperW(upper.data());
+        setText(key, nullptr, upper);
+        break;
+    }
+    default: setText(key, nullptr, noise(rng, 40));
+    }
+    if (pick(rng, 12)) setText(key, L"ReminderText", noise(rng, 60));
+    const DWORD FREQUENCIES[] = {0, 1, 5, 6, 7, 8, 9, 99, 0xFFFFFFFF};
+    DWORD frequency = FREQUENCIES[pick(rng, int(std::size(FREQUENCIES)))];
+    if (pick(rng, 12)) setValue(key, L"Frequency", REG_BINARY, &frequency, pick(rng, 10) ? 4 : 2);
+    SYSTEMTIME due = hostileDate(rng), later = hostileDate(rng);
+    if (pick(rng, 12)) setValue(key, L"Due", REG_BINARY, &due, pick(rng, 10) ? sizeof due : 12);
+    const DWORD none = 0;
+    if (pick(rng, 2)) setValue(key, L"RemindLater", REG_BINARY, &none, 4);
+    else setValue(key, L"RemindLater", REG_BINARY, &later, pick(rng, 10) ? sizeof later : 8);
+    DWORD active = pick(rng, 3);
+    if (pick(rng, 12)) setValue(key, L"Active", REG_BINARY, &active, 4);
+    if (pick(rng, 12)) setText(key, L"YesText", noise(rng, 20));
+    switch (pick(rng, 6)) {
+    case 0: break;
+    case 1: {
+        std::string junk;
+        for (int n = pick(rng, 300); n > 0; --n) junk += char(pick(rng, 256));
+        setValue(key, L"Cmd", REG_BINARY, junk.data(), junk.size());
+        break;
+    }
+    default: setValue(key, L"Cmd", REG_BINARY, shortCmd.data(), shortCmd.size());
+    }
+    RegCloseKey(key);
+}
+
+std::vector<std::wstring> subkeys() {
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, GROUP.c_str(), 0, KEY_READ, &key)) return names;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr)) break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+// Whatever the records hold, what the store lists can be scheduled, answered and saved: a listed
+// reminder is under its own key, its dates and frequency are real, its next date moves past now,
+// and saving the answer neither fails nor makes a second key.
+TEST_F(Store, HostileRecordsThatAreListedCanBeAnsweredAndSaved) {
+    Rng rng(1204);
+    const std::string SHORT_CMD = protect(L"notepad.exe");
+    ASSERT_FALSE(SHORT_CMD.empty());
+    const wchar_t* NAMES[] = {L"Backup", L"backup2", L" lead", L"Weekly backup", L"x", L"Twenty-five characters..",
+                              L"Scan & clean", L"Z"};
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    int listedInAll = 0;
+    for (int round = 0; round < 300; ++round) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, GROUP.c_str());
+        std::vector<std::wstring> written;
+        for (int n = 1 + pick(rng, 3); n > 0; --n) {
+            std::wstring name = NAMES[pick(rng, int(std::size(NAMES)))];
+            writeHostileRecord(rng, name, SHORT_CMD);
+        }
+        const std::vector<std::wstring> keysBefore = subkeys();
+        Listing list(getReminders(TRUE, nullptr));
+        for (ReminderList* n = list.head; n; n = n->next) {
+            Reminder* rem = n->reminder;
+            ++listedInAll;
+            SCOPED_TRACE(testing::Message() << "round " << round << " reminder " << testing::PrintToString(std::wstring(rem->name)));
+            bool ownKey = false;
+            for (const std::wstring& k : keysBefore) ownKey = ownKey || _wcsicmp(k.c_str(), rem->name) == 0;
+            ASSERT_TRUE(ownKey);
+            ASSERT_GE(rem->frequency, FREQ_DAILY);
+            ASSERT_LE(rem->frequency, FREQ_ONCE);
+            incrementReminder(rem, FALSE);
+            if (rem->frequency != FREQ_ONCE) {
+                ASSERT_FALSE(isRemDue(rem, &now));
+            }
+            ASSERT_TRUE(saveReminder(rem)) << GetLastError();
+        }
+        ASSERT_EQ(keysBefore, subkeys()) << "round " << round;
+    }
+    // The generator must leave enough readable records for the checks above to mean something.
+    EXPECT_GT(listedInAll, 30);
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #include "fixture.h"
 #include "impexp.h"
 #include "mgr_support.h"
+#include "reminderfile.h"
+
+#include <random>
 
 namespace {
 
@@ -272,3 +275,56 @@ TEST(ReminderFileLines, RecordsTheStoreCouldNotKeepAreRefused) {
     EXPECT_EQ(L" ", blank.cmd);
     EXPECT_EQ(L"A,1,\\s,3,05-03-2026_09-30-00,1, ,\\s,Default\r\n", formatRecord(blank));
 }
+
+namespace {
+
+// Generated damage to good record lines: whatever parses is a record the store can keep, and it
+// writes back as a line that parses to the same record.
+TEST(ReminderFileLines, DamagedLinesParseOnlyIntoStorableRecords) {
+    const std::wstring GOOD[] = {L"Backup,1,Weekly\\nbackup\\c all,5,29-02-2028_09-30-00,1,&Run,notepad.exe,Default",
+                                 L"Anti-Virus,0,Scan,7,31-12-2027_23-59-59,0, , ,Security"};
+    const std::wstring PIECES[] = {L",", L"\\", L"\\c", L"\\0", L"-", L"_", L"99", L"13", L"32", L"24", L"60",
+                                   L" ", L"\r", L"\n", L"..\\x", std::wstring(1, L'\0'), std::wstring(30, L'n')};
+    std::mt19937 rng(1206);
+    auto pick = [&](size_t n) { return size_t(rng() % n); };
+    static const int LONGEST[13] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    for (const std::wstring& good : GOOD) {
+        FileRecord r;
+        ASSERT_TRUE(parseRecord(good, r)) << testing::PrintToString(good);
+    }
+    for (int round = 0; round < 400; ++round) {
+        std::wstring line = GOOD[pick(std::size(GOOD))];
+        for (int edits = 1 + int(pick(3)); edits > 0; --edits) {
+            size_t at = pick(line.size() + 1);
+            switch (pick(4)) {
+            case 0: if (at < line.size()) line[at] = wchar_t(L'0' + pick(75)); break;
+            case 1: line.erase(at, pick(6)); break;
+            case 2: line.insert(at, PIECES[pick(std::size(PIECES))]); break;
+            default: line.insert(at, line.substr(at, pick(12))); break;
+            }
+        }
+        FileRecord r;
+        if (!parseRecord(line, r)) continue;
+        SCOPED_TRACE(testing::Message() << "round " << round << ": " << testing::PrintToString(line));
+        for (const std::wstring& key : {r.name, r.group}) {
+            ASSERT_FALSE(key.empty());
+            ASSERT_LE(key.size(), size_t(MAX_NAME));
+            ASSERT_EQ(std::wstring::npos, key.find(L'\\'));
+        }
+        ASSERT_GE(r.frequency, FREQ_DAILY);
+        ASSERT_LE(r.frequency, FREQ_ONCE);
+        ASSERT_TRUE(r.due.wMonth >= 1 && r.due.wMonth <= 12);
+        ASSERT_TRUE(r.due.wDay >= 1 && r.due.wDay <= LONGEST[r.due.wMonth]);
+        ASSERT_TRUE(r.due.wHour < 24 && r.due.wMinute < 60 && r.due.wSecond < 60);
+        ASSERT_LE(r.text.size(), size_t(MAX_TEXT));
+        for (const std::wstring* t : {&r.name, &r.text, &r.yesText, &r.cmd, &r.group})
+            ASSERT_EQ(std::wstring::npos, t->find(L'\0'));
+        std::wstring again = formatRecord(r);
+        FileRecord back;
+        ASSERT_TRUE(parseRecord(again.substr(0, again.size() - 2), back)) << testing::PrintToString(again);
+        EXPECT_EQ(formatRecord(back), again);
+    }
+}
+
+} // namespace
+

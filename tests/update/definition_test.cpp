@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 
 namespace {
 
@@ -195,6 +196,43 @@ TEST(Definition, MalformedTextIsRefusedBeforeAnyCrypto) {
     }
     Definition def;
     EXPECT_EQ(DEF_BAD_FORMAT, parseDefinition(nullptr, 10, def));
+}
+
+// Generated damage to a signed definition: nothing but the untouched file verifies, and whatever
+// merely parses holds only paths the updater may join to the installation folder.
+TEST(Definition, DamagedDefinitionsNeverPass) {
+    const std::string GOOD = published("app");
+    std::mt19937 rng(1205);
+    auto pick = [&](size_t n) { return size_t(rng() % n); };
+    const std::string PIECES[] = {"..", "/", "\\", ":", "\r\n", "\n", "\r", "+f/", "-d/", "+s/", "CON", " ", "\0", "\xff"};
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes = GOOD;
+        for (int edits = 1 + int(pick(3)); edits > 0; --edits) {
+            size_t at = pick(bytes.size() + 1);
+            switch (pick(5)) {
+            case 0: if (at < bytes.size()) bytes[at] = char(rng()); break;
+            case 1: bytes.erase(at, pick(20)); break;
+            case 2: bytes.insert(at, PIECES[pick(std::size(PIECES))]); break;
+            case 3: bytes.insert(at, bytes.substr(at, pick(100))); break; // a line or part repeated
+            default: bytes.resize(at); break;
+            }
+        }
+        Definition def;
+        DefStatus status = checkDefinition(bytes.data(), bytes.size(), def);
+        if (bytes != GOOD) ASSERT_NE(DEF_OK, status) << "round " << round;
+        if (parseDefinition(bytes.data(), bytes.size(), def) != DEF_OK) continue;
+        for (const DefEntry& e : def.entries) {
+            // Judged apart from the library's own rule: no climbing, no drive, no stream, no other separator.
+            ASSERT_EQ('/', e.path[0]) << "round " << round;
+            ASSERT_EQ(std::string::npos, e.path.find_first_of("\\:")) << "round " << round;
+            for (size_t start = 1; start <= e.path.size();) {
+                size_t end = std::min(e.path.find('/', start), e.path.size());
+                std::string name = e.path.substr(start, end - start);
+                ASSERT_TRUE(name != "" && name != "." && name != "..") << "round " << round << " " << e.path;
+                start = end + 1;
+            }
+        }
+    }
 }
 
 TEST(Mirrors, ListKeepsOnlyPlainHosts) {
