@@ -202,6 +202,16 @@ TEST(CheckCycle, AnswerKeepsWhatTheManagerChangedMeanwhile) {
         const wchar_t* remaining; // key left in the group afterwards; null for none
         bool advanced;            // the remaining record carries the answer
     };
+    // What the manager's page does when the user changes a reminder's text and frequency.
+    auto editTextAndFrequency = [](Reminder* r) {
+        ReminderPtr edited(cloneReminder(r));
+        // A copy carries no key name of a built-in reminder; the manager's page keeps it.
+        if (r->id) edited->id = wcsdupHeap(r->id);
+        free(edited->reminderText);
+        edited->reminderText = wcsdupHeap(L"Edited text");
+        edited->frequency = FREQ_WEEKLY;
+        ASSERT_TRUE(saveReminder(edited.get()));
+    };
     const Case CASES[] = {
         {"deleted", true, [](Reminder* r) { ASSERT_TRUE(deleteReminder(r)); }, nullptr, false},
         {"renamed", true, [](Reminder*) { ASSERT_TRUE(renameReminder(TRUE, nullptr, L"Overdue", L"Renamed")); },
@@ -213,27 +223,9 @@ TEST(CheckCycle, AnswerKeepsWhatTheManagerChangedMeanwhile) {
              ASSERT_TRUE(moveReminder(copy.get(), nullptr, L"Elsewhere"));
          },
          nullptr, false},
-        {"edited", true,
-         [](Reminder* r) {
-             ReminderPtr edited(cloneReminder(r));
-             // A copy carries no key name of a built-in reminder; the manager's page keeps it.
-             if (r->id) edited->id = wcsdupHeap(r->id);
-             free(edited->reminderText);
-             edited->reminderText = wcsdupHeap(L"Edited text");
-             edited->frequency = FREQ_WEEKLY;
-             ASSERT_TRUE(saveReminder(edited.get()));
-         },
+        {"edited", true, editTextAndFrequency,
          L"Overdue", true},
-        {"built-in edited", false,
-         [](Reminder* r) {
-             ReminderPtr edited(cloneReminder(r));
-             // A copy carries no key name of a built-in reminder; the manager's page keeps it.
-             if (r->id) edited->id = wcsdupHeap(r->id);
-             free(edited->reminderText);
-             edited->reminderText = wcsdupHeap(L"Edited text");
-             edited->frequency = FREQ_WEEKLY;
-             ASSERT_TRUE(saveReminder(edited.get()));
-         },
+        {"built-in edited", false, editTextAndFrequency,
          L"Overdue", true},
     };
     for (const auto& c : CASES) {
