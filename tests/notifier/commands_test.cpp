@@ -72,6 +72,15 @@ std::wstring installWith(const wchar_t* program) {
     return dir;
 }
 
+#ifdef LINK_CASE_UNIX
+// The folder the test run laid out with host links, as this Windows program sees it.
+std::wstring linkCaseFolder() {
+    std::wstring host = L"Z:";
+    for (const char* p = LINK_CASE_UNIX; *p; ++p) host += *p == '/' ? L'\\' : wchar_t(*p);
+    return host;
+}
+#endif
+
 } // namespace
 
 // Nested folders, a read-only file, a file held open and a junction to a folder outside: what can
@@ -83,8 +92,7 @@ TEST(TempCleanup, EmptiesTheFolderWithoutFollowingLinks) {
 #ifdef LINK_CASE_UNIX
     // Wine can't make junctions, but it shows a host symbolic link as a reparse point: the test
     // run lays out such a link (link -> outside) before this program starts.
-    std::wstring host = L"Z:";
-    for (const char* p = LINK_CASE_UNIX; *p; ++p) host += *p == '/' ? L'\\' : wchar_t(*p);
+    std::wstring host = linkCaseFolder();
     if (exists(host + L"\\scratch\\link")) root = host + L"\\scratch", outside = host + L"\\outside", hostLink = true;
 #endif
     writeFile(outside + L"\\precious.txt", "keep me");
@@ -145,8 +153,7 @@ TEST(TempCleanup, DoesNotFollowAFolderSwappedForALinkAfterTheListing) {
 #ifdef LINK_CASE_UNIX
     // Wine moves what a host link points to rather than the link, so the fixture lays the link
     // in place beforehand and the listing handed to the cleanup is the one from before the swap.
-    std::wstring host = L"Z:";
-    for (const char* p = LINK_CASE_UNIX; *p; ++p) host += *p == '/' ? L'\\' : wchar_t(*p);
+    std::wstring host = linkCaseFolder();
     if (exists(host + L"\\swap-root\\sub")) root = host + L"\\swap-root", elsewhere = host + L"\\swapped-to", linked = true;
 #endif
     if (!linked)
