@@ -11,19 +11,15 @@ import argparse
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [os.path.join(HERE, "..", "tools"), os.path.join(HERE, "update")]
 import release  # noqa: E402
+from make_trees import write_tree  # noqa: E402
 
 DATABASE = ("Shield Suite,SS,U,Software\\TolvaDetect\\Suite,Dir,update.exe,/silent\r\n"
             "Tune Tool,OT,U,Software\\TolvaDetect\\Tune,Dir, , \r\n"
             "Old Wall,FW,M,Software\\TolvaDetect\\Old32,Dir,fw.exe,/u /q\r\n"
             "Not Here,AM,M,Software\\TolvaDetect\\None,Dir,x.exe,/x\r\n")
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def main():
@@ -35,9 +31,10 @@ def main():
     forged = b"\xff\xfe" + DATABASE.replace("update.exe,/silent", "update.exe,/silent & calc").encode("utf-16-le")
     signature = release.detached_signature(real, args.key)
     for case, body, sig in (("signed", real, signature), ("unsigned", real, None), ("forged", forged, signature)):
-        write(os.path.join(args.out, case, "development", "database"), body)
+        files = {"development/database": body}
         if sig:
-            write(os.path.join(args.out, case, "development", "database.sig"), sig)
+            files["development/database.sig"] = sig
+        write_tree(os.path.join(args.out, case), files)
     return 0
 
 

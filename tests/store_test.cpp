@@ -575,15 +575,6 @@ TEST_F(Store, DeleteLeavesTheRecord) {
 
 const std::wstring GROUP = CUSTOM + L"\\Default";
 
-void setValue(HKEY key, const wchar_t* name, DWORD type, const void* data, size_t size) {
-    RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), DWORD(size));
-}
-
-void setText(HKEY key, const wchar_t* name, const std::wstring& text) {
-    setValue(key, name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-}
-
-
 SYSTEMTIME hostileDate(Rng& rng) {
     SYSTEMTIME t{};
     t.wYear = WORD(pick(rng, 4) ? 2020 + pick(rng, 10) : pick(rng, 65536));
@@ -596,44 +587,48 @@ SYSTEMTIME hostileDate(Rng& rng) {
 
 // One record as anyone with the registry editor might leave it.
 void writeHostileRecord(Rng& rng, const std::wstring& keyName, const std::string& shortCmd) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (GROUP + L"\\" + keyName).c_str(), 0, nullptr, 0,
-                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const std::wstring path = GROUP + L"\\" + keyName;
+    createKey(path);
+    auto setValue = [&](const wchar_t* name, DWORD type, const void* data, size_t size) {
+        setRaw(path, name, type, data, DWORD(size));
+    };
+    auto setText = [&](const wchar_t* name, const std::wstring& text) {
+        setValue(name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    };
     switch (pick(rng, 5)) {
     case 0: break; // no default value
-    case 1: setText(key, nullptr, keyName); break;
-    case 2: setText(key, nullptr, L"Weekly " + keyName); break;
+    case 1: setText(nullptr, keyName); break;
+    case 2: setText(nullptr, L"Weekly " + keyName); break;
     case 3: {
         std::wstring upper = keyName;
         CharUpperW(upper.data());
-        setText(key, nullptr, upper);
+        setText(nullptr, upper);
         break;
     }
-    default: setText(key, nullptr, noise(rng, 40));
+    default: setText(nullptr, noise(rng, 40));
     }
-    if (pick(rng, 12)) setText(key, L"ReminderText", noise(rng, 60));
+    if (pick(rng, 12)) setText(L"ReminderText", noise(rng, 60));
     const DWORD FREQUENCIES[] = {0, 1, 5, 6, 7, 8, 9, 99, 0xFFFFFFFF};
     DWORD frequency = FREQUENCIES[pick(rng, int(std::size(FREQUENCIES)))];
-    if (pick(rng, 12)) setValue(key, L"Frequency", REG_BINARY, &frequency, pick(rng, 10) ? 4 : 2);
+    if (pick(rng, 12)) setValue(L"Frequency", REG_BINARY, &frequency, pick(rng, 10) ? 4 : 2);
     SYSTEMTIME due = hostileDate(rng), later = hostileDate(rng);
-    if (pick(rng, 12)) setValue(key, L"Due", REG_BINARY, &due, pick(rng, 10) ? sizeof due : 12);
+    if (pick(rng, 12)) setValue(L"Due", REG_BINARY, &due, pick(rng, 10) ? sizeof due : 12);
     const DWORD none = 0;
-    if (pick(rng, 2)) setValue(key, L"RemindLater", REG_BINARY, &none, 4);
-    else setValue(key, L"RemindLater", REG_BINARY, &later, pick(rng, 10) ? sizeof later : 8);
+    if (pick(rng, 2)) setValue(L"RemindLater", REG_BINARY, &none, 4);
+    else setValue(L"RemindLater", REG_BINARY, &later, pick(rng, 10) ? sizeof later : 8);
     DWORD active = pick(rng, 3);
-    if (pick(rng, 12)) setValue(key, L"Active", REG_BINARY, &active, 4);
-    if (pick(rng, 12)) setText(key, L"YesText", noise(rng, 20));
+    if (pick(rng, 12)) setValue(L"Active", REG_BINARY, &active, 4);
+    if (pick(rng, 12)) setText(L"YesText", noise(rng, 20));
     switch (pick(rng, 6)) {
     case 0: break;
     case 1: {
         std::string junk;
         for (int n = pick(rng, 300); n > 0; --n) junk += char(pick(rng, 256));
-        setValue(key, L"Cmd", REG_BINARY, junk.data(), junk.size());
+        setValue(L"Cmd", REG_BINARY, junk.data(), junk.size());
         break;
     }
-    default: setValue(key, L"Cmd", REG_BINARY, shortCmd.data(), shortCmd.size());
+    default: setValue(L"Cmd", REG_BINARY, shortCmd.data(), shortCmd.size());
     }
-    RegCloseKey(key);
 }
 
 std::vector<std::wstring> subkeys() {
@@ -664,7 +659,6 @@ TEST_F(Store, HostileRecordsThatAreListedCanBeAnsweredAndSaved) {
     int listedInAll = 0;
     for (int round = 0; round < 300; ++round) {
         RegDeleteTreeW(HKEY_CURRENT_USER, GROUP.c_str());
-        std::vector<std::wstring> written;
         for (int n = 1 + pick(rng, 3); n > 0; --n) {
             std::wstring name = NAMES[pick(rng, int(std::size(NAMES)))];
             writeHostileRecord(rng, name, SHORT_CMD);

@@ -145,15 +145,21 @@ def definition_bytes(min_version, version, entries, private_key):
 def sign_bytes(data, private_key):
     """Base64 of r || s over SHA-256 of data, checked with the public half as update.dll will."""
     der = openssl("dgst", "-sha256", "-sign", private_key, data=data)
-    signature = base64.b64encode(der_to_raw(der)).decode()
+    signature = base64.b64encode(der_to_raw(der))
     with tempfile.TemporaryDirectory() as scratch:
         pub = os.path.join(scratch, "key.pub")
-        sig = os.path.join(scratch, "sig.der")
         openssl("pkey", "-in", private_key, "-pubout", "-out", pub)
+        verify_bytes(data, signature, pub)
+    return signature.decode()
+
+
+def verify_bytes(data, signature, public_pem_path):
+    """Checks base64 r || s over data with a public key; a bad one raises ReleaseError."""
+    with tempfile.TemporaryDirectory() as scratch:
+        sig = os.path.join(scratch, "sig.der")
         with open(sig, "wb") as f:
-            f.write(raw_to_der(base64.b64decode(signature)))
-        openssl("dgst", "-sha256", "-verify", pub, "-signature", sig, data=data)
-    return signature
+            f.write(raw_to_der(base64.b64decode(signature, validate=True)))
+        openssl("dgst", "-sha256", "-verify", public_pem_path, "-signature", sig, data=data)
 
 
 def detached_signature(data, private_key):
@@ -167,11 +173,7 @@ def verify_detached(path, public_pem_path):
         text = text[:-2]
     if not text.startswith(b"SIG "):
         raise ReleaseError("%s.sig is not a detached signature" % path)
-    with tempfile.TemporaryDirectory() as scratch:
-        sig = os.path.join(scratch, "sig.der")
-        with open(sig, "wb") as f:
-            f.write(raw_to_der(base64.b64decode(text[4:], validate=True)))
-        openssl("dgst", "-sha256", "-verify", public_pem_path, "-signature", sig, data=read_bytes(path))
+    verify_bytes(read_bytes(path), text[4:], public_pem_path)
 
 
 def verify(definition_path, public_pem_path):
@@ -179,12 +181,7 @@ def verify(definition_path, public_pem_path):
     lines = data.split(b"\r\n")
     if len(lines) < 4 or not lines[1].startswith(b"SIG "):
         raise ReleaseError("not a signed definition")
-    signed = lines[0] + b"\r\n" + b"\r\n".join(lines[2:])
-    with tempfile.TemporaryDirectory() as scratch:
-        sig = os.path.join(scratch, "sig.der")
-        with open(sig, "wb") as f:
-            f.write(raw_to_der(base64.b64decode(lines[1][4:], validate=True)))
-        openssl("dgst", "-sha256", "-verify", public_pem_path, "-signature", sig, data=signed)
+    verify_bytes(lines[0] + b"\r\n" + b"\r\n".join(lines[2:]), lines[1][4:], public_pem_path)
 
 
 def read_bytes(path):

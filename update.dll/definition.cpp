@@ -126,6 +126,14 @@ bool decodeBase64(const std::string& text, std::vector<unsigned char>& out) {
     return true;
 }
 
+bool parseSignatureLine(const std::string& line, unsigned char signature[SIGNATURE_SIZE]) {
+    std::vector<unsigned char> raw;
+    if (line.compare(0, 4, "SIG ") != 0 || !decodeBase64(line.substr(4), raw) || raw.size() != SIGNATURE_SIZE)
+        return false;
+    memcpy(signature, raw.data(), SIGNATURE_SIZE);
+    return true;
+}
+
 DefStatus parseDefinition(const char* data, size_t size, Definition& out) {
     out = Definition{};
     if (!data || size == 0 || size > DEF_MAX_SIZE) return DEF_BAD_FORMAT;
@@ -142,10 +150,7 @@ DefStatus parseDefinition(const char* data, size_t size, Definition& out) {
     out.minVersion = lines[0].substr(sizeof HEADER - 1);
     if (!isVersion(out.minVersion)) return DEF_BAD_VERSION;
 
-    if (lines[1].compare(0, 4, "SIG ") != 0) return DEF_BAD_FORMAT;
-    std::vector<unsigned char> signature;
-    if (!decodeBase64(lines[1].substr(4), signature) || signature.size() != SIGNATURE_SIZE) return DEF_BAD_FORMAT;
-    memcpy(out.signature, signature.data(), SIGNATURE_SIZE);
+    if (!parseSignatureLine(lines[1], out.signature)) return DEF_BAD_FORMAT;
 
     out.version = lines[2];
     if (!isVersion(out.version)) return DEF_BAD_VERSION;
@@ -203,13 +208,9 @@ DefStatus checkDefinition(const char* data, size_t size, Definition& out) {
 }
 
 bool parseDetachedSignature(const char* data, size_t size, unsigned char signature[SIGNATURE_SIZE]) {
-    std::string text(data, size);
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
-    std::vector<unsigned char> raw;
-    if (text.compare(0, 4, "SIG ") != 0 || !decodeBase64(text.substr(4), raw) || raw.size() != SIGNATURE_SIZE)
-        return false;
-    memcpy(signature, raw.data(), SIGNATURE_SIZE);
-    return true;
+    std::string line(data, size);
+    if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
+    return parseSignatureLine(line, signature);
 }
 
 bool verifyDetached(const std::string& body, const std::string& signatureFile, const unsigned char publicXY[64]) {

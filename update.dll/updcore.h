@@ -71,6 +71,8 @@ int compareVersions(const std::string& a, const std::string& b);
 
 // Strict base64 (no whitespace, padding required); false on any stray character.
 bool decodeBase64(const std::string& text, std::vector<unsigned char>& out);
+// "SIG <base64 of r || s>", the definition's line 2 and a detached signature's one line.
+bool parseSignatureLine(const std::string& line, unsigned char signature[SIGNATURE_SIZE]);
 
 // ---- Hashing and signatures (crypto.cpp): MD5 of our own, SHA-256 and ECDSA on Windows' CNG -----------------------------
 

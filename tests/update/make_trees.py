@@ -98,13 +98,10 @@ def signing_cases(out, key, other_key):
         "huge": (news, good + b"A" * 5000),
     }
     for name, (body, signature) in cases.items():
-        folder = os.path.join(out, "www", "signing", name)
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "news.txt"), "wb") as f:
-            f.write(body)
+        files = {"news.txt": body}
         if signature is not None:
-            with open(os.path.join(folder, "news.txt.sig"), "wb") as f:
-                f.write(signature)
+            files["news.txt.sig"] = signature
+        write_tree(os.path.join(out, "www", "signing", name), files)
 
 
 def main():
